@@ -1,0 +1,7 @@
+# Cross build for 64-bit Windows with the mingw-w64 compilers (POSIX-thread
+# variant: the core needs std::mutex). The runtime is linked statically so
+# the programs run on a Windows with no compiler libraries installed.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(VEX_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
