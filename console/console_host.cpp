@@ -1,0 +1,109 @@
+// The console host.
+//
+// Design note. Messages, the close request and title changes become lines
+// of a transcript (--events) or plain output, so the end-to-end tests can
+// compare exactly what a user of the window would have seen. There is no
+// window: the polls of point input answer as a user who right-clicks at
+// once would (getpoint gives NIL) and clicks without moving for a rubber
+// band (getcorner gives its anchor); the file work of the line files runs in
+// place, as there is no window thread to hand it to.
+#include "console/console_host.h"
+
+#include <cstdio>
+#include <string>
+
+#include "console/utf.h"
+#include "core/messages.h"
+#include "eval/run.h"
+
+namespace vex {
+
+namespace {
+
+class StdioFile : public HostFile {
+ public:
+  explicit StdioFile(std::FILE* f) : f_(f) {}
+  ~StdioFile() override { std::fclose(f_); }
+  int Get() override {
+    int c = std::getc(f_);
+    return c == EOF ? -1 : c;
+  }
+  bool Put(std::string_view bytes) override {
+    return std::fwrite(bytes.data(), 1, bytes.size(), f_) == bytes.size();
+  }
+
+ private:
+  std::FILE* f_;
+};
+
+void Line(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+ConsoleHost::ConsoleHost(const ConsoleOptions& options)
+    : options_(options),
+      canvas_(options.events && options.drawEvents ? stdout : nullptr,
+              options.width, options.height) {}
+
+void ConsoleHost::ShowMessage(std::u16string_view caption,
+                              std::u16string_view text) {
+  std::string line = ToUtf8(caption) + ": " + ToUtf8(text);
+  if (options_.events) {
+    Line("message: " + line);
+  } else {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+  }
+}
+
+void ConsoleHost::RequestClose() {
+  closeRequested_ = true;
+  if (options_.events) Line("close");
+}
+
+void ConsoleHost::SetTitle(std::u16string_view text) {
+  if (options_.events) Line("title: " + ToUtf8(text));
+}
+
+std::unique_ptr<HostFile> ConsoleHost::OpenFile(std::u16string_view name,
+                                                FileMode mode) {
+  const char* how = mode == FileMode::ReadBinary ? "rb"
+                    : mode == FileMode::ReadText ? "r"
+                                                 : "w";
+#ifdef _WIN32
+  std::wstring wide(name.begin(), name.end());
+  std::wstring wideMode(how, how + std::char_traits<char>::length(how));
+  std::FILE* f = _wfopen(wide.c_str(), wideMode.c_str());
+#else
+  std::u16string path(name);
+  for (char16_t& c : path)
+    if (c == u'\\') c = u'/';
+  std::FILE* f = std::fopen(ToUtf8(path).c_str(), how);
+#endif
+  if (f == nullptr) return nullptr;
+  return std::make_unique<StdioFile>(f);
+}
+
+void ConsoleHost::SendCommand(int command, WindowWork* work) {
+  if (command == CMD_POLL && interp_ != nullptr) {
+    std::lock_guard<std::mutex> hold(interp_->inputLock);
+    PointerState& p = interp_->pointer;
+    if (p.rubberActive) {  // a click where the rubber band started
+      p.leftDown = 1;
+      p.rubberActive = 0;
+      p.rectHidden = 1;
+    } else if (p.leftDown) {
+      p.leftDown = 0;
+    } else {
+      p.rightClicked = 1;
+    }
+    return;
+  }
+  if (work != nullptr) work->Run();
+}
+
+}  // namespace vex

@@ -1,0 +1,55 @@
+// The drawing operations the core asks of a host.
+//
+// A Canvas stands for both drawing surfaces of the program: the window (while
+// an evaluation holds its device context) and the back buffer the window is
+// repainted from. Every operation is applied to the window surface first,
+// when there is one, and then to the back buffer, with the same
+// coordinates. Coordinates are client pixels. The Win32 host maps the
+// operations to GDI; the console host records and renders them.
+#pragma once
+
+#include <string_view>
+
+namespace vex {
+
+// Pen numbers: 0..7 are the pen table, in the order black, blue, green,
+// cyan, red, magenta, yellow, white.
+constexpr int SPRITE_PEN = 8;   // the green pen of the turtle sprite
+constexpr int DEFAULT_PEN = 9;  // the platform's default pen (black)
+
+// Mix modes of line drawing.
+enum class Mix {
+  Copy,    // the pen colour replaces the pixel
+  XorPen,  // pixel XOR pen colour (the sprite)
+  Invert,  // every pixel under the pen is inverted (the rubber band)
+};
+
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+
+  virtual void SelectPen(int pen) = 0;
+  virtual void SetMix(Mix mix) = 0;
+  // Line drawing from the current position; a line covers its start pixel
+  // and not its end pixel, and leaves the position at its end.
+  virtual void MoveTo(int x, int y) = 0;
+  virtual void LineTo(int x, int y) = 0;
+  // The elliptical arc of the platform's Arc: the ellipse inscribed in the
+  // rectangle (left, top)-(right, bottom), counter-clockwise from the radial
+  // through (xs, ys) to the radial through (xe, ye); the whole ellipse when
+  // the two radials coincide. The current position is neither used nor moved.
+  virtual void Arc(int left, int top, int right, int bottom, int xs, int ys,
+                   int xe, int ye) = 0;
+  // Text in the default font, black on an opaque white background:
+  // word-wrapped in the client rectangle from its top-left corner, or at a
+  // client pixel.
+  virtual void DrawWrappedText(std::u16string_view text) = 0;
+  virtual void TextOut(int x, int y, std::u16string_view text) = 0;
+  // Fills the whole screen-sized surface with white.
+  virtual void Clear() = 0;
+  // The main window's current client size.
+  virtual int ClientWidth() = 0;
+  virtual int ClientHeight() = 0;
+};
+
+}  // namespace vex

@@ -1,0 +1,184 @@
+// One interpreter: every piece of state of the language and the turtle.
+//
+// Design note. All Lisp data lives in fixed areas addressed by 32-bit
+// references: a Cell reference is the Cell's index plus one (0 is the null
+// reference, ERROR_VALUE), a number Cell's car is the index of its
+// NumberSlot, and a symbol Cell's car is the offset, in UTF-16 units, of its
+// interned name in the StringArea. The areas are reserved zero-filled and
+// never touched beyond what has been handed out, so start-up costs nothing and
+// resident memory grows with use; the collector's passes cover only the
+// touched part (cellHigh, numberHigh). A side table indexed by a name's offset
+// gives its built-in row, global variable and function in constant time.
+// A host creates the Interp; nothing of the interpreter lives elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/host.h"
+
+namespace vex {
+
+using Ref = uint32_t;      // Cell reference: index + 1; 0 is null
+using NameRef = uint32_t;  // offset of an interned name in the StringArea
+
+constexpr Ref ERROR_VALUE = 0;
+constexpr NameRef NO_NAME = 0xFFFFFFFFu;
+
+constexpr uint16_t TAG_SYMBOL = 's';
+constexpr uint16_t TAG_NUMBER = 'n';
+constexpr uint16_t TAG_LIST = 'l';
+constexpr uint16_t MARK_USED = 'd';
+constexpr uint16_t MARK_FREE = 'e';
+
+constexpr int32_t CELL_CAPACITY = 32000000;
+constexpr int32_t NUMBER_CAPACITY = 3200000;
+constexpr int32_t STRING_AREA_BYTES = 640000;
+constexpr int32_t TABLE_CAPACITY = 3200;  // globals and functions alike
+constexpr int32_t CELL_STACK_CAPACITY = 32000000;
+constexpr int32_t LOCAL_STACK_CAPACITY = 3200000;
+// Room for the Bindings of all running Frames; running out is the
+// non-fatal "cannot reserve a Frame" failure of a call.
+constexpr int32_t BINDING_ARENA_CAPACITY = 4000000;
+constexpr int32_t GC_THRESHOLD = 1000;
+
+constexpr int PRINT_BUFFER_UNITS = 30050;
+constexpr int PRINT_LIMIT = 29999;
+constexpr int TEXT_UNITS = 4000;       // RunText and the loader's buffer
+constexpr int MAX_TEXT_UNITS = 3998;   // longest text the reader accepts
+
+struct Cell {
+  uint16_t tag;
+  uint16_t mark;
+  uint32_t car;
+  uint32_t cdr;
+};
+static_assert(sizeof(Cell) == 12, "a Cell is 12 bytes on every build");
+
+struct NumberSlot {
+  uint16_t mark;
+  float value;
+};
+
+struct Binding {
+  NameRef name;
+  Ref value;
+};
+
+struct FunctionEntry {
+  NameRef name;
+  Ref definition;
+};
+
+// The local environment of one running user function: n Bindings in the
+// binding arena. The top level has the empty Frame.
+struct Frame {
+  uint32_t base = 0;  // index of the first Binding in the arena
+  int32_t count = 0;
+};
+
+// Constant-time facts about an interned name, by its StringArea offset.
+struct NameInfo {
+  uint8_t builtin;    // row number 1..64, or 0
+  uint16_t global;    // GlobalTable index + 1, or 0
+  uint16_t function;  // FunctionTable index + 1, or 0
+};
+
+struct Turtle {
+  float x = 0;
+  float y = 0;
+  float heading = 90;
+  int32_t penDown = 1;
+  int32_t visible = 1;
+};
+
+// Mouse state shared by the window thread's handlers and the evaluating
+// thread; every access holds Interp::inputLock.
+struct PointerState {
+  int16_t clickX = 0, clickY = 0;
+  int32_t leftDown = 0;
+  int32_t rightClicked = 0;
+  int32_t rubberActive = 0;
+  int32_t rectHidden = 1;
+  int16_t anchorX = 0, anchorY = 0;
+  int16_t cornerX = 0, cornerY = 0;
+};
+
+struct Interp {
+  explicit Interp(Host& h) : host(h) {}
+  ~Interp();
+  Interp(const Interp&) = delete;
+  Interp& operator=(const Interp&) = delete;
+
+  Host& host;
+
+  // CellArea: cells[1..CELL_CAPACITY]; cells[0] is never used.
+  Cell* cells = nullptr;
+  uint32_t cellCursor = 0;  // index of the next Cell to examine (0-based)
+  uint32_t cellHigh = 0;    // Cells at index >= cellHigh were never touched
+  int32_t FreeCells = 0;
+  int32_t WrapFlag = 0;
+
+  NumberSlot* numbers = nullptr;
+  uint32_t numberCursor = 0;
+  uint32_t numberHigh = 0;
+  int32_t FreeNumbers = 0;
+
+  char16_t* strings = nullptr;  // StringArea, STRING_AREA_BYTES / 2 units
+  uint32_t stringTop = 0;       // units in use
+  NameInfo* names = nullptr;    // indexed by NameRef
+  std::unordered_map<std::u16string_view, NameRef> internIndex;
+
+  Binding* globals = nullptr;
+  int32_t globalCount = 0;
+  FunctionEntry* functions = nullptr;
+  int32_t functionCount = 0;
+
+  Ref* cellStack = nullptr;
+  uint32_t cellTop = 0;
+  uint32_t* localStack = nullptr;  // binding arena index + 1; 0 is a marker
+  uint32_t localTop = 0;
+  Binding* bindings = nullptr;  // the binding arena of the running Frames
+  uint32_t bindingTop = 0;
+
+  Ref NIL = 0;
+  Ref T = 0;
+
+  // The evaluation's native stack guard (set by the host per thread).
+  uintptr_t stackBase = 0;
+  size_t stackBudget = 0;
+
+  // A fatal condition has asked the window to close.
+  bool closing = false;
+
+  char16_t PrintBuffer[PRINT_BUFFER_UNITS] = {};
+  int32_t PrintCounter = 0;
+
+  // Turtle graphics.
+  Turtle turtle;
+  float xcenter = 0;  // TurtleOrigin
+  float ycenter = 0;
+  int32_t PenIndex = 0;
+  uint32_t randState = 1;  // the C runtime's rand, reset at every run
+
+  // Input from the window thread.
+  std::mutex inputLock;
+  PointerState pointer;
+  int32_t KeyCode = 0;
+
+  // Handover values of the line files and printing (window thread work).
+  Ref PendingLines = 0;
+  Ref PendingArcs = 0;
+  Ref PendingName = 0;
+  int32_t PrintResult = 0;
+  Ref ReadResult = 0;
+
+  // Accessors.
+  Cell& C(Ref r) { return cells[r]; }
+  const char16_t* Name(NameRef n) const { return strings + n; }
+};
+
+}  // namespace vex

@@ -1,0 +1,127 @@
+// Arithmetic, comparison and predicates.
+//
+// Numbers are 32-bit floats and every step is rounded to one: the
+// accumulators are floats and each operation is stored back before the next.
+// Every numeric result is a new number Cell made after all arguments have
+// been evaluated.
+#include "core/messages.h"
+#include "eval/eval.h"
+#include "memory/memory.h"
+
+namespace vex {
+
+namespace {
+
+Ref Fail(Interp& in, const char16_t* text) {
+  ShowError(in, text);
+  return ERROR_VALUE;
+}
+
+Ref Truth(Interp& in, bool b) { return b ? in.T : in.NIL; }
+
+// Evaluates the next argument as a number into value; false after a failure
+// (shown by the evaluation, or "数値ではありません" here).
+bool NextNumber(Interp& in, Ref& args, Frame& frame, float& value) {
+  Ref v = EvalProtect(in, Car(in, args), frame);
+  args = Cdr(in, args);
+  if (v == ERROR_VALUE) return false;
+  if (!IsNumber(in, v)) {
+    ShowError(in, msg::NOT_A_NUMBER);
+    return false;
+  }
+  value = NumberValue(in, v);
+  return true;
+}
+
+enum class Op { Add, Multiply, Subtract, Divide };
+
+float Apply(Op op, float acc, float x) {
+  switch (op) {
+    case Op::Add:
+      return acc + x;
+    case Op::Multiply:
+      return acc * x;
+    case Op::Subtract:
+      return acc - x;
+    case Op::Divide:
+      return acc / x;
+  }
+  return acc;
+}
+
+// + and *: from the identity, over any number of arguments.
+Ref Fold(Interp& in, CallArgs& a, Op op, float identity) {
+  float acc = identity;
+  for (Ref p = a.args; IsList(in, p);) {
+    float x;
+    if (!NextNumber(in, p, *a.frame, x)) return ERROR_VALUE;
+    acc = Apply(op, acc, x);
+  }
+  return MakeNumber(in, acc);
+}
+
+// - and /: from the first argument, which must be there.
+Ref FoldFromFirst(Interp& in, CallArgs& a, Op op) {
+  if (!IsList(in, a.args)) return Fail(in, msg::TOO_FEW_ARGUMENTS);
+  Ref p = a.args;
+  float acc;
+  if (!NextNumber(in, p, *a.frame, acc)) return ERROR_VALUE;
+  while (IsList(in, p)) {
+    float x;
+    if (!NextNumber(in, p, *a.frame, x)) return ERROR_VALUE;
+    if (op == Op::Divide && x == 0.0f) return Fail(in, msg::DIVIDED_BY_ZERO);
+    acc = Apply(op, acc, x);
+  }
+  return MakeNumber(in, acc);
+}
+
+}  // namespace
+
+Ref BuiltinPlus(Interp& in, CallArgs& a) { return Fold(in, a, Op::Add, 0); }
+Ref BuiltinTimes(Interp& in, CallArgs& a) {
+  return Fold(in, a, Op::Multiply, 1);
+}
+Ref BuiltinMinus(Interp& in, CallArgs& a) {
+  return FoldFromFirst(in, a, Op::Subtract);
+}
+Ref BuiltinDivide(Interp& in, CallArgs& a) {
+  return FoldFromFirst(in, a, Op::Divide);
+}
+
+Ref BuiltinNumEqual(Interp& in, CallArgs& a) {
+  if (!IsNumber(in, a.v[0]) || !IsNumber(in, a.v[1]))
+    return Fail(in, msg::SYNTAX_ERROR);
+  return Truth(in, NumberValue(in, a.v[0]) == NumberValue(in, a.v[1]));
+}
+
+Ref BuiltinMinusp(Interp& in, CallArgs& a) {
+  if (!IsNumber(in, a.v[0])) return Fail(in, msg::NOT_A_NUMBER);
+  return Truth(in, NumberValue(in, a.v[0]) < 0.0f);
+}
+
+Ref BuiltinEq(Interp& in, CallArgs& a) {
+  Ref x = a.v[0];
+  Ref y = a.v[1];
+  switch (Tag(in, x)) {
+    case TAG_SYMBOL:
+      return Truth(in, IsSymbol(in, y) && SymbolName(in, x) == SymbolName(in, y));
+    case TAG_NUMBER:
+      return Truth(in, IsNumber(in, y) && NumberValue(in, x) == NumberValue(in, y));
+    case TAG_LIST:
+      return Truth(in, x == y);
+    default:
+      return in.NIL;
+  }
+}
+
+Ref BuiltinAtom(Interp& in, CallArgs& a) {
+  return Truth(in, !IsList(in, a.v[0]));
+}
+
+Ref BuiltinNumberp(Interp& in, CallArgs& a) {
+  return Truth(in, IsNumber(in, a.v[0]));
+}
+
+Ref BuiltinNull(Interp& in, CallArgs& a) { return Truth(in, IsNil(in, a.v[0])); }
+
+}  // namespace vex

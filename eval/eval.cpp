@@ -1,0 +1,199 @@
+// The evaluator and its special forms.
+//
+// Design note. Evaluate is recursive; every sub-form goes through
+// EvalProtect, which pushes each non-symbol result on the CellStack so the
+// collector sees it for the rest of the unit of work. Operators are looked up
+// through the interned name's side table: the built-in row first (the table
+// order decides, and a built-in name can never be called as a user
+// function), then the FunctionTable. The depth of nesting is bounded by the
+// evaluating thread's stack: when the guard the host set is exceeded the
+// evaluation fails with a message instead of overflowing.
+#include "eval/eval.h"
+
+#include <cstdint>
+
+#include "core/messages.h"
+#include "memory/memory.h"
+
+namespace vex {
+
+int32_t ListLength(Interp& in, Ref list) {
+  int32_t n = 0;
+  for (; IsList(in, list); list = Cdr(in, list)) ++n;
+  return n;
+}
+
+bool HasArgs(Interp& in, Ref list, int n) {
+  for (int k = 0; k < n; ++k, list = Cdr(in, list))
+    if (!IsList(in, list)) return false;
+  return true;
+}
+
+namespace {
+
+Ref SyntaxError(Interp& in) {
+  ShowError(in, msg::SYNTAX_ERROR);
+  return ERROR_VALUE;
+}
+
+// True when the native stack has room for one more level of evaluation.
+bool StackHasRoom(Interp& in) {
+  if (in.stackBase == 0) return true;
+  char probe = 0;
+  auto here = reinterpret_cast<uintptr_t>(&probe);
+  uintptr_t base = in.stackBase;
+  return here > base || base - here < in.stackBudget;
+}
+
+Binding* FindLocal(Interp& in, Frame& frame, NameRef name) {
+  Binding* b = in.bindings + frame.base;
+  for (int32_t i = 0; i < frame.count; ++i)
+    if (b[i].name == name) return &b[i];
+  return nullptr;
+}
+
+Ref Dispatch(Interp& in, Ref form, int row, Frame& frame) {
+  const BuiltinRow& r = BuiltinAt(row);
+  CallArgs a{Cdr(in, form), &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
+  if (r.mode != ArgMode::None && !HasArgs(in, a.args, r.minArgs))
+    return SyntaxError(in);
+  if (r.mode == ArgMode::Evaluated || r.mode == ArgMode::PassEvaluated) {
+    Ref p = a.args;
+    for (int k = 0; k < r.minArgs; ++k, p = Cdr(in, p)) {
+      a.v[k] = EvalProtect(in, Car(in, p), frame);
+      if (a.v[k] == ERROR_VALUE && r.mode == ArgMode::Evaluated)
+        return ERROR_VALUE;
+    }
+  }
+  return r.handler(in, a);
+}
+
+}  // namespace
+
+Ref Evaluate(Interp& in, Ref form, Frame& frame) {
+  const Cell& c = in.cells[form];
+  if (c.tag == TAG_NUMBER) return form;
+  if (c.tag != TAG_LIST) {
+    if (Binding* b = FindLocal(in, frame, c.car)) return b->value;
+    int32_t g = FindGlobal(in, c.car);
+    if (g >= 0) return in.globals[g].value;
+    ShowError(in, msg::UNBOUND_VARIABLE);
+    return ERROR_VALUE;
+  }
+  if (!StackHasRoom(in)) {
+    ShowError(in, msg::NESTING_TOO_DEEP);
+    return ERROR_VALUE;
+  }
+  Ref head = c.car;
+  if (!IsSymbol(in, head)) return SyntaxError(in);
+  int row = in.names[SymbolName(in, head)].builtin;
+  if (row != 0) return Dispatch(in, form, row, frame);
+  return CallFunction(in, form, frame);
+}
+
+Ref EvalProtect(Interp& in, Ref form, Frame& frame) {
+  Ref v = Evaluate(in, form, frame);
+  if (v == ERROR_VALUE) return ERROR_VALUE;
+  if (!IsSymbol(in, v) && !PushCell(in, v)) return ERROR_VALUE;
+  return v;
+}
+
+Ref RunBody(Interp& in, Ref forms, Frame& frame) {
+  Ref result = in.NIL;
+  for (; IsList(in, forms); forms = Cdr(in, forms)) {
+    result = EvalProtect(in, Car(in, forms), frame);
+    if (result == ERROR_VALUE) return ERROR_VALUE;
+  }
+  return result;
+}
+
+Ref Assign(Interp& in, Ref symbol, Ref value, Frame& frame) {
+  NameRef name = SymbolName(in, symbol);
+  if (Binding* b = FindLocal(in, frame, name)) {
+    b->value = value;
+    return value;
+  }
+  int32_t g = FindOrAddGlobal(in, name);
+  if (g < 0) return ERROR_VALUE;
+  in.globals[g].value = value;
+  return value;
+}
+
+Ref BuiltinQuote(Interp& in, CallArgs& a) { return Car(in, a.args); }
+
+Ref BuiltinSetq(Interp& in, CallArgs& a) {
+  Ref value = EvalProtect(in, Car(in, Cdr(in, a.args)), *a.frame);
+  if (value == ERROR_VALUE) return ERROR_VALUE;
+  Ref target = Car(in, a.args);
+  if (!IsSymbol(in, target)) return SyntaxError(in);
+  return Assign(in, target, value, *a.frame);
+}
+
+Ref BuiltinSet(Interp& in, CallArgs& a) {
+  if (!IsSymbol(in, a.v[0])) return SyntaxError(in);
+  return Assign(in, a.v[0], a.v[1], *a.frame);
+}
+
+Ref BuiltinAnd(Interp& in, CallArgs& a) {
+  for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
+    Ref v = EvalProtect(in, Car(in, p), *a.frame);
+    if (v == ERROR_VALUE) return ERROR_VALUE;
+    if (IsNil(in, v)) return in.NIL;
+  }
+  return in.T;
+}
+
+Ref BuiltinOr(Interp& in, CallArgs& a) {
+  for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
+    Ref v = EvalProtect(in, Car(in, p), *a.frame);
+    if (v == ERROR_VALUE) return ERROR_VALUE;
+    if (!IsNil(in, v)) return in.T;
+  }
+  return in.NIL;
+}
+
+Ref BuiltinEval(Interp& in, CallArgs& a) {
+  Ref v = EvalProtect(in, Car(in, a.args), *a.frame);
+  if (v == ERROR_VALUE) return ERROR_VALUE;
+  return EvalProtect(in, v, *a.frame);
+}
+
+Ref BuiltinProgn(Interp& in, CallArgs& a) {
+  return RunBody(in, a.args, *a.frame);
+}
+
+Ref BuiltinCond(Interp& in, CallArgs& a) {
+  for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
+    Ref clause = Car(in, p);
+    if (!IsList(in, clause)) return in.NIL;
+    Ref test = EvalProtect(in, Car(in, clause), *a.frame);
+    if (test == ERROR_VALUE) return ERROR_VALUE;
+    if (!IsNil(in, test)) return RunBody(in, Cdr(in, clause), *a.frame);
+  }
+  return in.NIL;
+}
+
+Ref BuiltinLoop(Interp& in, CallArgs& a) {
+  // A loop with no exit runs until the program ends; it also stops once a
+  // fatal condition has asked the window to close.
+  while (!in.closing) {
+    for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
+      Ref form = Car(in, p);
+      if (IsList(in, form) && IsList(in, Car(in, form))) {
+        Ref test = EvalProtect(in, Car(in, form), *a.frame);
+        if (test == ERROR_VALUE) return ERROR_VALUE;
+        if (!IsNil(in, test)) return RunBody(in, Cdr(in, form), *a.frame);
+      } else if (EvalProtect(in, form, *a.frame) == ERROR_VALUE) {
+        return ERROR_VALUE;
+      }
+    }
+  }
+  return ERROR_VALUE;
+}
+
+Ref BuiltinGc(Interp& in, CallArgs&) {
+  Collect(in);
+  return in.T;
+}
+
+}  // namespace vex

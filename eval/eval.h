@@ -1,0 +1,32 @@
+// The evaluator: forms to values, the special forms, user-function calls.
+#pragma once
+
+#include "core/interp.h"
+#include "eval/builtins.h"
+
+namespace vex {
+
+// The value of form in frame, or ERROR_VALUE after the failure was shown.
+// Called only through EvalProtect.
+Ref Evaluate(Interp& in, Ref form, Frame& frame);
+// Evaluate, then push a result that is neither ERROR_VALUE nor a symbol on
+// the CellStack.
+Ref EvalProtect(Interp& in, Ref form, Frame& frame);
+// Evaluates the forms of a list in order: the last value, NIL for none.
+Ref RunBody(Interp& in, Ref forms, Frame& frame);
+
+// Calls the user function a form names (eval/functions.cpp).
+Ref CallFunction(Interp& in, Ref form, Frame& frame);
+// Calls a lambda value with argument forms evaluated in frame.
+Ref CallLambda(Interp& in, Ref lambda, Ref argForms, Frame& frame);
+
+// Assignment as setq does it: a Binding of frame with the name, else the
+// GlobalTable entry (created when absent). The value, or ERROR_VALUE.
+Ref Assign(Interp& in, Ref symbol, Ref value, Frame& frame);
+
+// The count of list Cells along a chain.
+int32_t ListLength(Interp& in, Ref list);
+// True when list holds at least n list Cells along its chain.
+bool HasArgs(Interp& in, Ref list, int n);
+
+}  // namespace vex

@@ -1,0 +1,250 @@
+// The fixed areas: Cells, NumberSlots, names, global variables, functions.
+//
+// Design note. Every area is reserved once with calloc, which hands out
+// zero pages without touching them, so a 384 MB CellArea costs nothing until
+// Cells are used. A zero-filled Cell has mark 0, which is not MARK_USED and
+// so counts as free: the allocators treat "not in use" as free, and the
+// collector's reset and count passes cover only [0, high), the part of an
+// area that allocation has ever examined. Observable behaviour (next-fit
+// order, the wrap flag, the free counts) is that of a fully reset area.
+//
+// Names are interned in the StringArea exactly as the byte accounting says;
+// a hash index from text to offset and the NameInfo side table make interning
+// and the lookup of a name's built-in, variable and function constant-time.
+#include "memory/memory.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/messages.h"
+#include "eval/builtins.h"
+
+namespace vex {
+
+namespace {
+
+constexpr uint32_t STRING_UNITS = STRING_AREA_BYTES / 2;
+
+template <typename T>
+T* Reserve(size_t count) {
+  return static_cast<T*>(std::calloc(count, sizeof(T)));
+}
+
+}  // namespace
+
+Interp::~Interp() {
+  std::free(cells);
+  std::free(numbers);
+  std::free(strings);
+  std::free(names);
+  std::free(globals);
+  std::free(functions);
+  std::free(cellStack);
+  std::free(localStack);
+  std::free(bindings);
+}
+
+void ShowError(Interp& in, const char16_t* text) {
+  in.host.ShowMessage(msg::CAPTION_ERROR, text);
+}
+
+void Fatal(Interp& in, const char16_t* text) {
+  ShowError(in, text);
+  in.closing = true;
+  in.host.RequestClose();
+}
+
+std::u16string_view NameText(Interp& in, NameRef name) {
+  return std::u16string_view(in.strings + name);
+}
+
+bool InitMemory(Interp& in) {
+  struct Area {
+    void** slot;
+    size_t count;
+    size_t size;
+    const char16_t* failure;
+  };
+  // The areas in the order of their reservation, each with its message.
+  const Area areas[] = {
+      {reinterpret_cast<void**>(&in.cells), size_t(CELL_CAPACITY) + 1,
+       sizeof(Cell), msg::CELL_AREA_FAILED},
+      {reinterpret_cast<void**>(&in.strings), STRING_UNITS, sizeof(char16_t),
+       msg::STRING_AREA_FAILED},
+      {reinterpret_cast<void**>(&in.numbers), size_t(NUMBER_CAPACITY),
+       sizeof(NumberSlot), msg::NUMBER_AREA_FAILED},
+      {reinterpret_cast<void**>(&in.globals), size_t(TABLE_CAPACITY),
+       sizeof(Binding), msg::GLOBAL_AREA_FAILED},
+      {reinterpret_cast<void**>(&in.functions), size_t(TABLE_CAPACITY),
+       sizeof(FunctionEntry), msg::FUNCTION_AREA_FAILED},
+      {reinterpret_cast<void**>(&in.cellStack), size_t(CELL_STACK_CAPACITY),
+       sizeof(Ref), msg::CELL_STACK_AREA_FAILED},
+      {reinterpret_cast<void**>(&in.localStack),
+       size_t(LOCAL_STACK_CAPACITY), sizeof(uint32_t),
+       msg::LOCAL_STACK_AREA_FAILED},
+  };
+  for (const Area& a : areas) {
+    *a.slot = std::calloc(a.count, a.size);
+    if (*a.slot == nullptr) {
+      Fatal(in, a.failure);
+      return false;
+    }
+    if (a.slot == reinterpret_cast<void**>(&in.cells))
+      in.FreeCells = CELL_CAPACITY;
+    if (a.slot == reinterpret_cast<void**>(&in.numbers))
+      in.FreeNumbers = NUMBER_CAPACITY;
+  }
+  in.names = Reserve<NameInfo>(STRING_UNITS);
+  in.bindings = Reserve<Binding>(BINDING_ARENA_CAPACITY);
+  if (in.names == nullptr || in.bindings == nullptr) {
+    Fatal(in, msg::INIT_FAILED);
+    return false;
+  }
+  in.cellTop = in.localTop = in.bindingTop = 0;
+  in.cellCursor = in.cellHigh = 0;
+  in.numberCursor = in.numberHigh = 0;
+  in.stringTop = 0;
+  in.globalCount = in.functionCount = 0;
+
+  NameRef nilName = InternName(in, u"NIL");
+  in.NIL = nilName == NO_NAME ? ERROR_VALUE : MakeSymbol(in, nilName);
+  NameRef tName = InternName(in, u"T");
+  in.T = tName == NO_NAME ? ERROR_VALUE : MakeSymbol(in, tName);
+  if (in.NIL == ERROR_VALUE || in.T == ERROR_VALUE) {
+    Fatal(in, msg::INIT_FAILED);
+    return false;
+  }
+  const Ref constants[] = {in.NIL, in.T};
+  for (Ref c : constants) {
+    int32_t g = FindOrAddGlobal(in, SymbolName(in, c));
+    if (g < 0) {
+      Fatal(in, msg::INIT_FAILED);
+      return false;
+    }
+    in.globals[g].value = c;
+  }
+  return true;
+}
+
+void ResetMarks(Interp& in) {
+  for (uint32_t i = 1; i <= in.cellHigh; ++i) in.cells[i].mark = MARK_FREE;
+  for (uint32_t i = 0; i < in.numberHigh; ++i) in.numbers[i].mark = MARK_FREE;
+}
+
+Ref AllocCell(Interp& in) {
+  constexpr uint32_t last = CELL_CAPACITY - 1;  // never handed out
+  for (uint32_t examined = 0; examined < last; ++examined) {
+    uint32_t index = in.cellCursor;
+    if (index >= in.cellHigh) in.cellHigh = index + 1;
+    if (++in.cellCursor == last) {
+      in.cellCursor = 0;
+      in.WrapFlag = 1;
+    }
+    Cell& c = in.cells[index + 1];
+    if (c.mark != MARK_USED) {
+      --in.FreeCells;
+      c.mark = MARK_USED;
+      return index + 1;
+    }
+  }
+  Fatal(in, msg::CELL_AREA_FULL);
+  return ERROR_VALUE;
+}
+
+int32_t AllocNumberSlot(Interp& in, float value) {
+  constexpr uint32_t last = NUMBER_CAPACITY - 1;
+  for (uint32_t examined = 0; examined < last; ++examined) {
+    uint32_t index = in.numberCursor;
+    if (index >= in.numberHigh) in.numberHigh = index + 1;
+    if (++in.numberCursor == last) in.numberCursor = 0;
+    NumberSlot& s = in.numbers[index];
+    if (s.mark != MARK_USED) {
+      --in.FreeNumbers;
+      s.value = value;
+      s.mark = MARK_USED;
+      return int32_t(index);
+    }
+  }
+  Fatal(in, msg::NUMBER_AREA_FULL);
+  return -1;
+}
+
+Ref MakeNumber(Interp& in, float value) {
+  Ref c = AllocCell(in);
+  if (c == ERROR_VALUE) return ERROR_VALUE;
+  int32_t slot = AllocNumberSlot(in, value);
+  if (slot < 0) return ERROR_VALUE;
+  in.cells[c].tag = TAG_NUMBER;
+  in.cells[c].car = uint32_t(slot);
+  return c;
+}
+
+Ref MakeSymbol(Interp& in, NameRef name) {
+  Ref c = AllocCell(in);
+  if (c == ERROR_VALUE) return ERROR_VALUE;
+  in.cells[c].tag = TAG_SYMBOL;
+  in.cells[c].car = name;
+  return c;
+}
+
+Ref MakeList(Interp& in, Ref car, Ref cdr) {
+  Ref c = AllocCell(in);
+  if (c == ERROR_VALUE) return ERROR_VALUE;
+  in.cells[c] = Cell{TAG_LIST, MARK_USED, car, cdr};
+  return c;
+}
+
+NameRef InternName(Interp& in, std::u16string_view name) {
+  auto found = in.internIndex.find(name);
+  if (found != in.internIndex.end()) return found->second;
+  uint32_t bytesInUse = in.stringTop * 2;
+  if (bytesInUse + 2 * name.size() + 4 >= size_t(STRING_AREA_BYTES)) {
+    Fatal(in, msg::STRING_AREA_FULL);
+    if (in.stringTop < STRING_UNITS) in.strings[in.stringTop] = 0;
+    return NO_NAME;
+  }
+  NameRef at = in.stringTop;
+  std::memcpy(in.strings + at, name.data(), name.size() * sizeof(char16_t));
+  in.strings[at + name.size()] = 0;
+  in.stringTop += uint32_t(name.size()) + 1;
+  in.names[at].builtin = uint8_t(BuiltinRowOf(name));
+  in.internIndex.emplace(std::u16string_view(in.strings + at, name.size()),
+                         at);
+  return at;
+}
+
+int32_t FindGlobal(Interp& in, NameRef name) {
+  return int32_t(in.names[name].global) - 1;
+}
+
+int32_t FindOrAddGlobal(Interp& in, NameRef name) {
+  int32_t g = FindGlobal(in, name);
+  if (g >= 0) return g;
+  if (in.globalCount >= TABLE_CAPACITY - 1) {
+    Fatal(in, msg::GLOBAL_TABLE_FULL);
+    return -1;
+  }
+  g = in.globalCount++;
+  in.globals[g] = Binding{name, in.NIL};
+  in.names[name].global = uint16_t(g + 1);
+  return g;
+}
+
+FunctionEntry* FindFunction(Interp& in, NameRef name) {
+  uint16_t f = in.names[name].function;
+  return f == 0 ? nullptr : &in.functions[f - 1];
+}
+
+FunctionEntry* FindOrAddFunction(Interp& in, NameRef name) {
+  if (FunctionEntry* f = FindFunction(in, name)) return f;
+  if (in.functionCount >= TABLE_CAPACITY - 1) {
+    Fatal(in, msg::FUNCTION_TABLE_FULL);
+    return nullptr;
+  }
+  int32_t index = in.functionCount++;
+  in.functions[index] = FunctionEntry{name, in.NIL};
+  in.names[name].function = uint16_t(index + 1);
+  return &in.functions[index];
+}
+
+}  // namespace vex

@@ -1,0 +1,42 @@
+// Runs vexilon-cli in a scratch folder for the end-to-end tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vex::test {
+
+struct CliResult {
+  int status = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// A fresh folder under the system's temporary folder holding the start-up
+// library at src/vexsys.LSP; removed by the destructor.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+  // Writes a file of raw bytes at a path relative to the folder.
+  void WriteBytes(const std::string& name, const std::string& bytes) const;
+  // Writes text (UTF-8 in the test) as a UTF-16LE source file with its
+  // byte-order mark and CR LF line ends.
+  void WriteSource(const std::string& name, const std::string& utf8) const;
+  std::string ReadBytes(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Runs vexilon-cli with args in dir, feeding input on standard input.
+CliResult RunCli(const std::string& dir, const std::vector<std::string>& args,
+                 const std::string& input = "");
+
+// The UTF-16LE bytes of a UTF-8 text.
+std::string Utf16Bytes(const std::string& utf8);
+
+}  // namespace vex::test
