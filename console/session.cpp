@@ -10,6 +10,7 @@
 #include "console/console_host.h"
 #include "console/utf.h"
 #include "eval/run.h"
+#include "turtle/turtle.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -97,9 +98,9 @@ void RunSession(Session& s) {
     s.status = 1;
     return;
   }
-  // The window's first paint fixes the turtle origin at the client centre.
-  in.xcenter = 0.5f * float(options.width);
-  in.ycenter = 0.5f * float(options.height);
+  // The window's first paint fixes the turtle origin at the client centre
+  // and shows the turtle.
+  FirstPaint(in, host.canvas(), options.width, options.height);
   if (options.programs.empty()) {
     Repl(in, host, options);
   } else {
