@@ -1,0 +1,175 @@
+// GDI implementation of the drawing surfaces; see gdi_canvas.h.
+#include "shell/gdi_canvas.h"
+
+namespace vexshell {
+
+namespace {
+
+// The pen table's colours, index 0 to 7: black, blue, green, cyan, red,
+// magenta, yellow, white.
+constexpr COLORREF PEN_COLOURS[8] = {0x000000, 0xFF0000, 0x00FF00, 0xFFFF00,
+                                     0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+constexpr COLORREF SPRITE_COLOUR = 0x00FF00;
+
+const wchar_t* Wide(std::u16string_view text) {
+  return reinterpret_cast<const wchar_t*>(text.data());
+}
+
+int RopOf(vex::Mix mix) {
+  switch (mix) {
+    case vex::Mix::XorPen:
+      return R2_XORPEN;
+    case vex::Mix::Invert:
+      return R2_NOT;
+    case vex::Mix::Copy:
+      break;
+  }
+  return R2_COPYPEN;
+}
+
+}  // namespace
+
+GdiCanvas::~GdiCanvas() {
+  if (back_ == nullptr) return;
+  SelectObject(back_, backOldBrush_);
+  SelectObject(back_, backOldBitmap_);
+  DeleteObject(backBitmap_);
+  DeleteDC(back_);
+}
+
+bool GdiCanvas::CreateBackBuffer(HWND window) {
+  window_ = window;
+  screenWidth_ = GetSystemMetrics(SM_CXSCREEN);
+  screenHeight_ = GetSystemMetrics(SM_CYSCREEN);
+  HDC dc = GetDC(window);
+  if (dc == nullptr) return false;
+  back_ = CreateCompatibleDC(dc);
+  if (back_ != nullptr) {
+    backBitmap_ = CreateCompatibleBitmap(dc, screenWidth_, screenHeight_);
+  }
+  ReleaseDC(window, dc);
+  if (backBitmap_ == nullptr) {
+    if (back_ != nullptr) DeleteDC(back_);
+    back_ = nullptr;
+    return false;
+  }
+  backOldBitmap_ = SelectObject(back_, backBitmap_);
+  backOldBrush_ = SelectObject(back_, GetStockObject(WHITE_BRUSH));
+  backOldPen_ = GetCurrentObject(back_, OBJ_PEN);
+  PatBlt(back_, 0, 0, screenWidth_, screenHeight_, PATCOPY);
+  return true;
+}
+
+bool GdiCanvas::CreatePens() {
+  pens_[vex::SPRITE_PEN] = CreatePen(PS_SOLID, 0, SPRITE_COLOUR);
+  if (pens_[vex::SPRITE_PEN] == nullptr) return false;
+  for (int i = 0; i < 8; ++i) {
+    pens_[i] = CreatePen(PS_SOLID, 0, PEN_COLOURS[i]);
+    if (pens_[i] == nullptr) return false;
+  }
+  return true;
+}
+
+void GdiCanvas::DeletePens() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (back_ != nullptr) SelectObject(back_, backOldPen_);
+  if (pens_[vex::SPRITE_PEN] != nullptr) DeleteObject(pens_[vex::SPRITE_PEN]);
+  pens_[vex::SPRITE_PEN] = nullptr;
+  for (int i = 0; i < 8; ++i) {
+    if (pens_[i] != nullptr) DeleteObject(pens_[i]);
+    pens_[i] = nullptr;
+  }
+}
+
+void GdiCanvas::AttachWindowDc(HDC dc) {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  DetachWindowDc();
+  windowDc_ = dc;
+  if (dc == nullptr) return;
+  windowOldPen_ = GetCurrentObject(dc, OBJ_PEN);
+  windowOldMix_ = GetROP2(dc);
+}
+
+void GdiCanvas::DetachWindowDc() {
+  if (windowDc_ == nullptr) return;
+  SetROP2(windowDc_, windowOldMix_);
+  SelectObject(windowDc_, windowOldPen_);
+  windowDc_ = nullptr;
+}
+
+void GdiCanvas::Repaint(HDC target) {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  BitBlt(target, 0, 0, screenWidth_, screenHeight_, back_, 0, 0, SRCCOPY);
+}
+
+template <typename Draw>
+void GdiCanvas::OnBoth(Draw draw) {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (windowDc_ != nullptr) draw(windowDc_);
+  if (back_ != nullptr) draw(back_);
+}
+
+void GdiCanvas::SelectPen(int pen) {
+  HGDIOBJ object = pen >= 0 && pen <= vex::SPRITE_PEN
+                       ? static_cast<HGDIOBJ>(pens_[pen])
+                       : GetStockObject(BLACK_PEN);
+  if (object == nullptr) return;
+  OnBoth([&](HDC dc) { SelectObject(dc, object); });
+}
+
+void GdiCanvas::SetMix(vex::Mix mix) {
+  int rop = RopOf(mix);
+  OnBoth([&](HDC dc) { SetROP2(dc, rop); });
+}
+
+void GdiCanvas::MoveTo(int x, int y) {
+  OnBoth([&](HDC dc) { MoveToEx(dc, x, y, nullptr); });
+}
+
+void GdiCanvas::LineTo(int x, int y) {
+  OnBoth([&](HDC dc) { ::LineTo(dc, x, y); });
+}
+
+void GdiCanvas::Arc(int left, int top, int right, int bottom, int xs, int ys,
+                    int xe, int ye) {
+  OnBoth([&](HDC dc) { ::Arc(dc, left, top, right, bottom, xs, ys, xe, ye); });
+}
+
+void GdiCanvas::DrawWrappedText(std::u16string_view text) {
+  RECT client;
+  GetClientRect(window_, &client);
+  OnBoth([&](HDC dc) {
+    RECT box = client;  // DrawTextW takes a writable rectangle
+    DrawTextW(dc, Wide(text), static_cast<int>(text.size()), &box,
+              DT_WORDBREAK);
+  });
+}
+
+void GdiCanvas::TextOut(int x, int y, std::u16string_view text) {
+  OnBoth([&](HDC dc) {
+    TextOutW(dc, x, y, Wide(text), static_cast<int>(text.size()));
+  });
+}
+
+void GdiCanvas::Clear() {
+  OnBoth([&](HDC dc) {
+    HGDIOBJ old = SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    PatBlt(dc, 0, 0, screenWidth_, screenHeight_, PATCOPY);
+    // The BackBuffer keeps the white brush it was given at creation.
+    if (dc != back_) SelectObject(dc, old);
+  });
+}
+
+int GdiCanvas::ClientWidth() {
+  RECT client;
+  GetClientRect(window_, &client);
+  return client.right - client.left;
+}
+
+int GdiCanvas::ClientHeight() {
+  RECT client;
+  GetClientRect(window_, &client);
+  return client.bottom - client.top;
+}
+
+}  // namespace vexshell

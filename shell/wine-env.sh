@@ -1,0 +1,66 @@
+# Wine set-up shared by run-wine.sh and .ci/windows.sh; source it.
+#
+# vex_wine_prefix DIR [null]: makes (once) a 64-bit Wine prefix in DIR that
+# shows Japanese texts, and exports WINEPREFIX and friends. With "null" the
+# prefix uses Wine's null graphics driver: windows, dialogs and GDI work
+# without any X server, which is what the GUI tests use.
+# Debian 12 ships wine64 only; the plain "wine" wrapper wants wine32.
+
+VEX_WINE=${VEX_WINE:-/usr/lib/wine/wine64}
+VEX_WINESERVER=${VEX_WINESERVER:-/usr/lib/wine/wineserver}
+
+vex_wine_prefix() {
+  local dir=$1 graphics=${2:-}
+  export WINEPREFIX=$dir
+  export WINEARCH=win64
+  export WINEDEBUG=${WINEDEBUG:--all}
+  # No Mono or Gecko download prompts; the programs need neither.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ -f "$dir/.vexilon-ready" ]; then return 0; fi
+  mkdir -p "$dir"
+  "$VEX_WINE" wineboot --init >/dev/null 2>&1
+  "$VEX_WINESERVER" -w
+  local fonts="$dir/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  cp /usr/share/wine/fonts/*.ttf "$fonts"/ 2>/dev/null || true
+  local reg
+  reg=$(mktemp --suffix=.reg)
+  {
+    echo 'REGEDIT4'
+    echo
+    echo '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]'
+    echo '"Managed"="N"'
+    echo
+    echo '[HKEY_CURRENT_USER\Software\Wine\WineDbg]'
+    echo '"ShowCrashDialog"=dword:00000000'
+    echo
+    echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]'
+    echo '"SimSun"="Noto Sans CJK JP"'
+    echo '"MS UI Gothic"="Noto Sans CJK JP"'
+    if [ "$graphics" = null ]; then
+      echo
+      echo '[HKEY_CURRENT_USER\Software\Wine\Drivers]'
+      echo '"Graphics"="null"'
+    fi
+  } >"$reg"
+  "$VEX_WINE" regedit /S "$(winepath_of "$reg")" >/dev/null 2>&1
+  "$VEX_WINESERVER" -w
+  rm -f "$reg"
+  touch "$dir/.vexilon-ready"
+}
+
+# The Windows path of a Unix path (Wine maps / to drive Z:).
+winepath_of() {
+  local path
+  path=$(readlink -f "$1")
+  echo "Z:${path//\//\\}"
+}
+
+# Japanese texts need a Japanese locale on the Unix side.
+vex_wine_locale() {
+  if locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    export LANG=ja_JP.UTF-8
+  else
+    export LANG=C.UTF-8
+  fi
+}
