@@ -44,11 +44,14 @@ Interp::~Interp() {
   std::free(bindings);
 }
 
+// Once a fatal condition has asked the window to close, the evaluation only
+// unwinds: no further message is shown and no second close is requested.
 void ShowError(Interp& in, const char16_t* text) {
-  in.host.ShowMessage(msg::CAPTION_ERROR, text);
+  if (!in.closing) in.host.ShowMessage(msg::CAPTION_ERROR, text);
 }
 
 void Fatal(Interp& in, const char16_t* text) {
+  if (in.closing) return;
   ShowError(in, text);
   in.closing = true;
   in.host.RequestClose();
