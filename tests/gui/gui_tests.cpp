@@ -1,0 +1,435 @@
+// GUI tests of vexilon.exe, driven through its window like a user would.
+//
+// Usage: vexilon-gui-test <vexilon.exe> <start-up library> <work folder>
+// The driver prepares folders under the work folder (one with the library
+// as src\vexsys.LSP, one without it, one with a failing library), starts the
+// program in them and checks what it shows. The exit code is the number of
+// failed checks. The probe DLL is expected next to the driver.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "tests/gui/automation.h"
+
+namespace {
+
+using vexgui::Session;
+
+int failures = 0;
+
+void Print(const std::wstring& text) {
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0,
+                                  nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), bytes, nullptr,
+                      nullptr);
+  std::fputs(utf8.c_str(), stdout);
+  std::fflush(stdout);
+}
+
+// Records one check; on failure prints what was found.
+bool Check(bool ok, const wchar_t* what, const std::wstring& found = L"") {
+  Print(std::wstring(ok ? L"  ok   " : L"  FAIL ") + what +
+        (ok || found.empty() ? L"" : L"  [found: " + found + L"]") + L"\n");
+  if (!ok) ++failures;
+  return ok;
+}
+
+std::wstring Hex(uint32_t value) {
+  wchar_t text[16];
+  swprintf(text, 16, L"%06X", value);
+  return text;
+}
+
+// The printed form of a number: "%f" and the blank after every atom.
+std::wstring Number(double value) {
+  wchar_t text[64];
+  swprintf(text, 64, L"%f ", value);
+  return text;
+}
+
+bool WriteFile(const std::wstring& path, const std::string& bytes) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+std::string ReadFile(const std::wstring& path) {
+  std::string bytes;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return "<missing>";
+  for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(char(c));
+  std::fclose(file);
+  return bytes;
+}
+
+// A source file: UTF-16 little-endian with its byte-order mark.
+std::string SourceFile(const std::wstring& text) {
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t c : text) {
+    bytes.push_back(char(c & 0xFF));
+    bytes.push_back(char(c >> 8));
+  }
+  return bytes;
+}
+
+constexpr uint32_t WHITE = 0xFFFFFF;
+constexpr uint32_t BLACK = 0x000000;
+constexpr uint32_t MAGENTA = 0xFF00FF;  // the green sprite XOR white
+
+// Where the turtle's origin is: the centre of the client area at the first
+// paint, which nothing has resized since.
+struct Origin {
+  float x, y;
+  int px, py;  // its pixel
+};
+
+Origin OriginOf(Session& s) {
+  RECT client;
+  GetClientRect(s.Window(), &client);
+  Origin o;
+  o.x = static_cast<float>(0.5 * client.right);
+  o.y = static_cast<float>(0.5 * client.bottom);
+  o.px = static_cast<int>(o.x);
+  o.py = static_cast<int>(o.y);
+  return o;
+}
+
+void TestWindow(Session& s) {
+  Print(L"window\n");
+  Check(IsZoomed(s.Window()) != 0,
+        L"shown maximised whatever the show command");
+  std::wstring title = s.Title();
+  Check(title == L"src\\vexsys.LSPを読み込みます",
+        L"title is the start-up load's progress line", title);
+
+  s.Post(WM_COMMAND, 105, 0);
+  HWND box = s.WaitDialog(L"バージョン情報");
+  Check(box != nullptr && Session::MessageText(box) == L"Vexilon version 3.15",
+        L"ヘルプ shows the version box",
+        box ? Session::MessageText(box) : L"no box");
+  if (box != nullptr) s.Press(box, IDOK);
+
+  s.Post(WM_COMMAND, 104, 0);
+  s.Post(WM_COMMAND, 107, 0);
+  s.Post(WM_COMMAND, 0x7FFF, 0);
+  s.Sync();
+  Check(s.FindOtherDialog(L"", L"") == nullptr && s.Title() == title,
+        L"commands 104, 107 and unknown ids do nothing");
+}
+
+void TestInputDialog(Session& s) {
+  Print(L"input dialog\n");
+  HWND dialog = s.OpenInput();
+  if (!Check(dialog != nullptr, L"入力 opens the dialog")) return;
+  Check(Session::EditText(dialog).empty(), L"the first opening is empty");
+
+  // Blank text: the dialog opens again at once, with no message.
+  Session::SetEditText(dialog, L"  \r\n  ");
+  s.Press(dialog, 102);
+  dialog = s.WaitDialog(L"INPUT");
+  Check(dialog != nullptr && s.FindOtherDialog(L"INPUT", L"") == nullptr &&
+            Session::EditText(dialog) == L"  \r\n  ",
+        L"a blank text reopens the dialog without a message");
+  if (dialog == nullptr) return;
+
+  Session::SetEditText(dialog, L")");
+  s.Press(dialog, 102);
+  Check(s.ExpectError(L")が多すぎます"), L"')' shows the reader's message");
+  dialog = s.WaitDialog(L"INPUT");
+  Check(dialog != nullptr && Session::EditText(dialog) == L")",
+        L"and the dialog opens again with the text");
+  if (dialog == nullptr) return;
+
+  PostMessageW(dialog, WM_COMMAND, 101, 0);
+  s.Sync();
+  Check(IsWindowVisible(dialog) && Session::EditText(dialog).empty(),
+        L"クリア empties the box and the dialog stays");
+
+  // A failing run leaves the title alone.
+  Session::SetEditText(dialog, L"(undefined-thing)");
+  SendMessageW(s.Window(), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(vexgui::SENTINEL_TITLE));
+  s.Press(dialog, 102);
+  Check(s.ExpectError(L"未定義の関数です"), L"an error shows its message");
+  s.Sync();
+  Check(s.Title() == vexgui::SENTINEL_TITLE, L"and leaves the title",
+        s.Title());
+}
+
+void TestRuns(Session& s) {
+  Print(L"runs\n");
+  Check(s.Evaluate(L"(list 1\r\n2)", L"(1.000000 2.000000 )"),
+        L"line breaks separate tokens; the value shows in the title",
+        s.Title());
+  HWND dialog = s.OpenInput();
+  if (dialog == nullptr) return;
+  Check(Session::EditText(dialog) == L"(list 1\r\n2)",
+        L"the dialog shows the last text, line breaks included",
+        Session::EditText(dialog));
+  Session::SetEditText(dialog, L"(list 1) (list 2)");
+  s.Press(dialog, 102);
+  Check(s.WaitTitle(L"Vexilon - (1.000000 )"),
+        L"only the first expression runs", s.Title());
+  Check(s.Evaluate(L"T", L"T "), L"T prints with its blank", s.Title());
+
+  // Deep recursion ends in an orderly way on the run's own stack.
+  Check(
+      s.Execute(L"(progn (defun deep (n) (deep n)) (deep 1))") &&
+          s.ExpectError(L"評価の入れ子が深すぎます。実行を中止しました", 60000),
+      L"endless recursion stops with a message");
+  Check(s.Evaluate(L"(+ 1 2)", L"3.000000 "), L"and the next run works",
+        s.Title());
+}
+
+void TestDrawing(Session& s) {
+  Print(L"drawing\n");
+  Origin o = OriginOf(s);
+  Check(s.Evaluate(L"(list (xcenter) (ycenter))",
+                   L"(" + Number(o.x) + Number(o.y) + L")"),
+        L"the first paint put the origin at the centre", s.Title());
+
+  s.Evaluate(L"(cs)", L"T ");
+  s.Sync(true);
+  auto clean = s.Capture();
+  Check(s.Pixel(o.px, o.py - 10) == MAGENTA, L"the sprite shows after cs",
+        Hex(s.Pixel(o.px, o.py - 10)));
+
+  Check(s.Evaluate(L"(fd 100)", L"100.000000 "), L"(fd 100) runs", s.Title());
+  s.Sync(true);
+  Check(s.Pixel(o.px, o.py - 50) == BLACK, L"(fd 100) draws a black line",
+        Hex(s.Pixel(o.px, o.py - 50)));
+  Check(
+      s.Pixel(o.px, o.py - 110) == MAGENTA && s.Pixel(o.px, o.py - 10) == BLACK,
+      L"the sprite moved with the turtle");
+
+  s.Evaluate(L"(ht)", L"T ");
+  s.Sync(true);
+  Check(s.Pixel(o.px, o.py - 110) == WHITE && s.Pixel(o.px, o.py - 50) == BLACK,
+        L"ht erases the sprite and leaves the line",
+        Hex(s.Pixel(o.px, o.py - 110)));
+
+  s.Evaluate(L"(progn (setpc 7) (bk 100))", L"100.000000 ");
+  s.Sync(true);
+  Check(s.Pixel(o.px, o.py - 50) == WHITE, L"a white line erases",
+        Hex(s.Pixel(o.px, o.py - 50)));
+
+  s.Evaluate(L"(progn (print 'abc 10 20) (setpc 0))", L"T ");
+  s.Sync(true);
+  bool inked = false;
+  for (int y = 20; y < 36; ++y) {
+    for (int x = 10; x < 40; ++x) inked = inked || s.Pixel(x, y) == BLACK;
+  }
+  Check(inked, L"print writes text at a client pixel");
+
+  s.Evaluate(L"(progn (st) (cs))", L"T ");
+  s.Sync(true);
+  Check(s.Capture() == clean, L"cs restores the clean surface and sprite");
+}
+
+void TestKeys(Session& s) {
+  Print(L"keys\n");
+  s.PostKey(WM_KEYDOWN, 'A');
+  s.Sync();
+  Check(s.Evaluate(L"(inkey)", L"65.000000 "), L"inkey with A held is 65",
+        s.Title());
+  s.PostKey(WM_KEYDOWN, 'B');
+  s.PostKey(WM_KEYUP, 'A');
+  s.Sync();
+  Check(s.Evaluate(L"(inkey)", L"0.000000 "),
+        L"any key-up makes inkey 0, even with another key held", s.Title());
+}
+
+// Clicks at (x, y) until the title shows value. A press that arrives before
+// getpoint waits is taken for one held from earlier, whose release it then
+// waits for; the next press is then the click.
+bool ClickFor(Session& s, int x, int y, const std::wstring& value) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    s.PostMouse(WM_LBUTTONDOWN, x, y);
+    bool done = s.WaitTitle(L"Vexilon - " + value, 500);
+    s.PostMouse(WM_LBUTTONUP, x, y);
+    if (done) return true;
+  }
+  return false;
+}
+
+void TestMouse(Session& s) {
+  Print(L"mouse\n");
+  Origin o = OriginOf(s);
+  if (!Check(s.Execute(L"(getpoint)"), L"getpoint starts")) return;
+  s.Post(WM_COMMAND, 103, 0);
+  Check(s.ExpectError(L"Lispプログラムの実行中です。"),
+        L"入力 during a run says a program is running");
+  s.Post(WM_COMMAND, 105, 0);
+  HWND box = s.WaitDialog(L"バージョン情報");
+  Check(box != nullptr, L"ヘルプ works during a run");
+  if (box != nullptr) s.Press(box, IDOK);
+  Check(
+      ClickFor(s, o.px + 30, o.py + 40,
+               L"(" + Number(o.px + 30 - o.x) + Number(o.py + 40 - o.y) + L")"),
+      L"getpoint answers the click in turtle coordinates", s.Title());
+
+  s.Execute(L"(getpoint)");
+  s.PostMouse(WM_RBUTTONDOWN, 5, 5);
+  s.PostMouse(WM_RBUTTONUP, 5, 5);
+  Check(s.WaitTitle(L"Vexilon - NIL "), L"a right click makes getpoint NIL",
+        s.Title());
+
+  // getcorner: one rectangle follows the pointer; the click ends it.
+  s.Sync(true);
+  auto before = s.Capture();
+  s.Execute(L"(getcorner '(0 0))");
+  int cx = o.px + 50, cy = o.py + 20;
+  bool band = vexgui::WaitFor(
+      [&] {
+        s.PostMouse(WM_MOUSEMOVE, cx, cy);
+        s.Sync(true);
+        return s.Pixel(o.px + 25, cy) == BLACK;
+      },
+      10000);
+  Check(band && s.Pixel(cx, o.py + 10) == BLACK &&
+            s.Pixel(o.px + 25, o.py + 10) == WHITE,
+        L"getcorner draws the rubber band to the pointer");
+  s.PostMouse(WM_LBUTTONDOWN, cx, cy);
+  s.PostMouse(WM_LBUTTONUP, cx, cy);
+  Check(
+      s.WaitTitle(L"Vexilon - (" + Number(cx - o.x) + Number(cy - o.y) + L")"),
+      L"getcorner answers the corner", s.Title());
+  s.Sync(true);
+  Check(s.Capture() == before, L"and leaves the surface as it was");
+}
+
+void TestLineFiles(Session& s, const std::wstring& folder) {
+  Print(L"line files\n");
+  Check(s.Evaluate(L"(writelc '((0 0 100 0) (100 0 100 100)) NIL 'pic)", L"T "),
+        L"writelc answers T", s.Title());
+  Check(ReadFile(folder + L"\\pic.lin") ==
+                "0.000000 0.000000 100.000000 0.000000 100.000000 0.000000 "
+                "100.000000 100.000000 " &&
+            ReadFile(folder + L"\\pic.ar").empty(),
+        L"writelc writes the .lin and .ar files");
+  Check(s.Evaluate(L"(readlc 'pic)",
+                   L"(((100.000000 0.000000 100.000000 100.000000 )"
+                   L"(0.000000 0.000000 100.000000 0.000000 ))NIL )"),
+        L"readlc reads them back, records reversed", s.Title());
+  Check(s.Execute(L"(readlc 'missing)") &&
+            s.ExpectError(L"ファイルを開くことができません"),
+        L"readlc of a missing pair shows its message");
+}
+
+void TestPrint(Session& s) {
+  Print(L"printing\n");
+  if (!s.Execute(L"(printout NIL NIL)")) return;
+  // The print dialog, or what Wine shows instead when it has no printer,
+  // is cancelled until printout gives up.
+  bool answered = vexgui::WaitFor(
+      [&] {
+        if (HWND d = s.FindOtherDialog(L"INPUT", L"")) {
+          PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+        }
+        return s.Title() == L"Vexilon - NIL ";
+      },
+      20000);
+  Check(answered, L"a cancelled print dialog makes printout NIL", s.Title());
+}
+
+void TestCancelEnds(Session& s) {
+  Print(L"end\n");
+  HWND dialog = s.OpenInput();
+  if (dialog != nullptr) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  long code = s.WaitExit();
+  Check(code == 0, L"cancelling the dialog ends the program with code 0",
+        std::to_wstring(code));
+}
+
+// Closing the window while a run waits or loops still ends cleanly.
+void TestCloseDuringRun(vexgui::Probe& probe, const std::wstring& exe,
+                        const std::wstring& folder,
+                        const std::wstring& program) {
+  Session s(probe, exe, folder);
+  if (!Check(s.Launch() && s.WaitForMainWindow(), L"the program starts")) {
+    return;
+  }
+  s.Execute(program);
+  s.Post(WM_COMMAND, 103, 0);
+  s.ExpectError(L"Lispプログラムの実行中です。");
+  s.Post(WM_CLOSE, 0, 0);
+  long code = s.WaitExit();
+  Check(code == 0,
+        (L"closing during " + program + L" ends with code 0").c_str(),
+        std::to_wstring(code));
+}
+
+// A start-up that fails shows its messages and never shows the window.
+void TestFailedStart(vexgui::Probe& probe, const std::wstring& exe,
+                     const std::wstring& folder, const std::wstring& first,
+                     const wchar_t* what) {
+  Session s(probe, exe, folder);
+  if (!Check(s.Launch(), L"the program starts")) return;
+  bool messages = s.ExpectError(first) &&
+                  s.ExpectError(L"vexsys.LSPの読み込みに失敗しました");
+  long code = s.WaitExit();
+  Check(messages && code == 0, what, std::to_wstring(code));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 4) {
+    Print(
+        L"usage: vexilon-gui-test <vexilon.exe> <vexsys.LSP> <work folder>\n");
+    return 2;
+  }
+  std::wstring exe = argv[1];
+  std::wstring self = argv[0];
+  std::wstring work = argv[3];
+  vexgui::Probe probe;
+  if (!probe.Load(self.substr(0, self.find_last_of(L"\\/") + 1) +
+                  L"vexprobe.dll")) {
+    Print(L"cannot load vexprobe.dll\n");
+    return 2;
+  }
+
+  std::wstring main = work + L"\\main";
+  std::wstring bare = work + L"\\bare";
+  std::wstring broken = work + L"\\broken";
+  for (const std::wstring& dir :
+       {work, main, main + L"\\src", bare, broken, broken + L"\\src"}) {
+    CreateDirectoryW(dir.c_str(), nullptr);
+  }
+  if (!WriteFile(main + L"\\src\\vexsys.LSP", ReadFile(argv[2])) ||
+      !WriteFile(broken + L"\\src\\vexsys.LSP",
+                 SourceFile(L"(setq a 1)\r\n(undefined-thing)\r\n"))) {
+    Print(L"cannot prepare the folders\n");
+    return 2;
+  }
+
+  {
+    Session s(probe, exe, main);
+    if (Check(s.Launch() && s.WaitForMainWindow(),
+              L"the program starts with its main window")) {
+      TestWindow(s);
+      TestInputDialog(s);
+      TestRuns(s);
+      TestDrawing(s);
+      TestKeys(s);
+      TestMouse(s);
+      TestLineFiles(s, main);
+      TestPrint(s);
+      TestCancelEnds(s);
+    }
+  }
+  Print(L"closing\n");
+  TestCloseDuringRun(probe, exe, main, L"(getpoint)");
+  TestCloseDuringRun(probe, exe, main, L"(loop)");
+  Print(L"start-up failures\n");
+  TestFailedStart(probe, exe, bare, L"ファイルを開くことができません",
+                  L"no start-up library: messages, code 0");
+  TestFailedStart(probe, exe, broken, L"未定義の関数です",
+                  L"a failing start-up library: messages, code 0");
+
+  Print(failures == 0 ? L"all GUI tests passed\n"
+                      : std::to_wstring(failures) + L" GUI checks failed\n");
+  return failures;
+}
