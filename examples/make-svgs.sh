@@ -6,13 +6,13 @@
 #
 #   examples/make-svgs.sh [path/to/vexilon-cli]
 #
-# The default is build/vexilon-cli under the repository root. Each example
-# runs in a scratch folder holding src/vexsys.LSP and a copy of examples/,
-# on a client area of 800 x 600 pixels, with no mouse: getpoint answers NIL
-# and getcorner its own anchor.
+# The default is build/linux/vexilon-cli (the linux preset) under the
+# repository root. Each example runs in a scratch folder holding
+# src/vexsys.LSP and a copy of examples/, on a client area of 800 x 600
+# pixels, with no mouse: getpoint answers NIL and getcorner its own anchor.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-cli=${1:-$root/build/vexilon-cli}
+cli=${1:-$root/build/linux/vexilon-cli}
 case $cli in /*) ;; *) cli=$(pwd)/$cli ;; esac
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
