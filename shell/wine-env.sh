@@ -1,5 +1,9 @@
 # Wine set-up shared by run-wine.sh and .ci/windows.sh; source it.
 #
+# vex_windows_tools: installs (as root, or through sudo) the mingw-w64 cross
+# compilers, Wine and the fonts and locale Japanese texts need; packages
+# already present are left alone.
+#
 # vex_wine_prefix DIR [null]: makes (once) a 64-bit Wine prefix in DIR that
 # shows Japanese texts, and exports WINEPREFIX and friends. With "null" the
 # prefix uses Wine's null graphics driver: windows, dialogs and GDI work
@@ -62,5 +66,25 @@ vex_wine_locale() {
     export LANG=ja_JP.UTF-8
   else
     export LANG=C.UTF-8
+  fi
+}
+
+vex_windows_tools() {
+  local packages=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686
+    wine64 fonts-wine fonts-noto-cjk locales)
+  local missing=() p sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null |
+      grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y \
+      --no-install-recommends "${missing[@]}"
+  fi
+  if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    $sudo sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    $sudo locale-gen >/dev/null
   fi
 }

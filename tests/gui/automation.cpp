@@ -23,23 +23,25 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
+struct WindowSearch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && IsWindowVisible(window)) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
 // The visible top-level windows of a process.
 std::vector<HWND> WindowsOf(DWORD processId) {
-  struct Search {
-    DWORD processId;
-    std::vector<HWND> found;
-  } search{processId, {}};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == s->processId && IsWindowVisible(window)) {
-          s->found.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{processId, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
