@@ -25,7 +25,9 @@ struct App {
   HWND window = nullptr;
   DWORD windowThread = 0;
   bool firstPaintPending = true;
-  GdiCanvas canvas;
+  GdiSurfaces surfaces;
+  // The surfaces of runs: a run attaches its WindowDC.
+  GdiCanvas canvas{surfaces};
   WinHost host{*this};
   std::unique_ptr<vex::Interp> interp;
   // The input dialog's text; it outlives the dialog.

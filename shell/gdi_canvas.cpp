@@ -29,7 +29,7 @@ int RopOf(vex::Mix mix) {
 
 }  // namespace
 
-GdiCanvas::~GdiCanvas() {
+GdiSurfaces::~GdiSurfaces() {
   if (back_ == nullptr) return;
   SelectObject(back_, backOldBrush_);
   SelectObject(back_, backOldBitmap_);
@@ -37,7 +37,7 @@ GdiCanvas::~GdiCanvas() {
   DeleteDC(back_);
 }
 
-bool GdiCanvas::CreateBackBuffer(HWND window) {
+bool GdiSurfaces::CreateBackBuffer(HWND window) {
   window_ = window;
   screenWidth_ = GetSystemMetrics(SM_CXSCREEN);
   screenHeight_ = GetSystemMetrics(SM_CYSCREEN);
@@ -60,7 +60,7 @@ bool GdiCanvas::CreateBackBuffer(HWND window) {
   return true;
 }
 
-bool GdiCanvas::CreatePens() {
+bool GdiSurfaces::CreatePens() {
   pens_[vex::SPRITE_PEN] = CreatePen(PS_SOLID, 0, SPRITE_COLOUR);
   if (pens_[vex::SPRITE_PEN] == nullptr) return false;
   for (int i = 0; i < 8; ++i) {
@@ -70,8 +70,8 @@ bool GdiCanvas::CreatePens() {
   return true;
 }
 
-void GdiCanvas::DeletePens() {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
+void GdiSurfaces::DeletePens() {
+  std::lock_guard<std::mutex> hold(lock_);
   if (back_ != nullptr) SelectObject(back_, backOldPen_);
   if (pens_[vex::SPRITE_PEN] != nullptr) DeleteObject(pens_[vex::SPRITE_PEN]);
   pens_[vex::SPRITE_PEN] = nullptr;
@@ -81,38 +81,39 @@ void GdiCanvas::DeletePens() {
   }
 }
 
-void GdiCanvas::AttachWindowDc(HDC dc) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  DetachWindowDc();
+void GdiSurfaces::Repaint(HDC target) {
+  std::lock_guard<std::mutex> hold(lock_);
+  BitBlt(target, 0, 0, screenWidth_, screenHeight_, back_, 0, 0, SRCCOPY);
+}
+
+GdiCanvas::GdiCanvas(GdiSurfaces& surfaces, HDC windowDc) : s_(surfaces) {
+  Attach(windowDc);
+}
+
+void GdiCanvas::Attach(HDC dc) {
+  std::lock_guard<std::mutex> hold(s_.lock_);
+  if (windowDc_ != nullptr) {
+    SetROP2(windowDc_, windowOldMix_);
+    SelectObject(windowDc_, windowOldPen_);
+  }
   windowDc_ = dc;
   if (dc == nullptr) return;
   windowOldPen_ = GetCurrentObject(dc, OBJ_PEN);
   windowOldMix_ = GetROP2(dc);
 }
 
-void GdiCanvas::DetachWindowDc() {
-  if (windowDc_ == nullptr) return;
-  SetROP2(windowDc_, windowOldMix_);
-  SelectObject(windowDc_, windowOldPen_);
-  windowDc_ = nullptr;
-}
-
-void GdiCanvas::Repaint(HDC target) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  BitBlt(target, 0, 0, screenWidth_, screenHeight_, back_, 0, 0, SRCCOPY);
-}
-
 template <typename Draw>
 void GdiCanvas::OnBoth(Draw draw) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
+  std::lock_guard<std::mutex> hold(s_.lock_);
   if (windowDc_ != nullptr) draw(windowDc_);
-  if (back_ != nullptr) draw(back_);
+  if (s_.back_ != nullptr) draw(s_.back_);
 }
 
 void GdiCanvas::SelectPen(int pen) {
   HGDIOBJ object = pen >= 0 && pen <= vex::SPRITE_PEN
-                       ? static_cast<HGDIOBJ>(pens_[pen])
+                       ? static_cast<HGDIOBJ>(s_.pens_[pen])
                        : GetStockObject(BLACK_PEN);
+  // No pens once the window is gone: the drawing goes on with the old one.
   if (object == nullptr) return;
   OnBoth([&](HDC dc) { SelectObject(dc, object); });
 }
@@ -137,7 +138,7 @@ void GdiCanvas::Arc(int left, int top, int right, int bottom, int xs, int ys,
 
 void GdiCanvas::DrawWrappedText(std::u16string_view text) {
   RECT client;
-  GetClientRect(window_, &client);
+  GetClientRect(s_.window_, &client);
   OnBoth([&](HDC dc) {
     RECT box = client;  // DrawTextW takes a writable rectangle
     DrawTextW(dc, Wide(text), static_cast<int>(text.size()), &box,
@@ -154,21 +155,21 @@ void GdiCanvas::TextOut(int x, int y, std::u16string_view text) {
 void GdiCanvas::Clear() {
   OnBoth([&](HDC dc) {
     HGDIOBJ old = SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    PatBlt(dc, 0, 0, screenWidth_, screenHeight_, PATCOPY);
+    PatBlt(dc, 0, 0, s_.screenWidth_, s_.screenHeight_, PATCOPY);
     // The BackBuffer keeps the white brush it was given at creation.
-    if (dc != back_) SelectObject(dc, old);
+    if (dc != s_.back_) SelectObject(dc, old);
   });
 }
 
 int GdiCanvas::ClientWidth() {
   RECT client;
-  GetClientRect(window_, &client);
+  GetClientRect(s_.window_, &client);
   return client.right - client.left;
 }
 
 int GdiCanvas::ClientHeight() {
   RECT client;
-  GetClientRect(window_, &client);
+  GetClientRect(s_.window_, &client);
   return client.bottom - client.top;
 }
 

@@ -1,15 +1,18 @@
-// The two drawing surfaces of the main window, drawn with GDI.
+// The drawing surfaces of the main window, drawn with GDI.
 //
-// Design note. Every operation is made on the window surface first (the
-// WindowDC a run holds, the paint DC of the first paint, or the DC of one
-// rubber band step) and then on the BackBuffer, a screen-sized memory DC the
-// window is repainted from. One lock serialises the operations with the
-// repaint copy: GDI lets only one thread at a time use a DC and quietly fails
-// the call of a second one, so an unguarded repaint could drop a line from
-// the BackBuffer. The lock is recursive so that the window thread can keep
-// the surfaces for a whole rubber band step while the core draws through the
-// same Canvas. Each DC gets back the objects it held before ours, in reverse
-// order of selection, before it is released or deleted.
+// Design note. GdiSurfaces owns what lives as long as the window: the
+// BackBuffer (a screen-sized memory DC the window is repainted from) and the
+// nine pens. A GdiCanvas is one pair of surfaces as the core sees them: a
+// DC of the window (the WindowDC a run holds, the paint DC of the first
+// paint, or the DC of one rubber band step) and the BackBuffer. Every
+// operation is made on the window DC first and then on the BackBuffer.
+//
+// One lock serialises each operation with the repaint copy: GDI lets only
+// one thread at a time use a DC and quietly fails the call of a second one,
+// so an unguarded repaint could drop a line from the BackBuffer. The lock is
+// held for one operation only, never while the core runs, so it nests
+// inside Interp::inputLock on both threads. Each DC gets back the objects it
+// held before ours, in reverse order of selection, before it is released.
 #pragma once
 
 #include <mutex>
@@ -19,13 +22,13 @@
 
 namespace vexshell {
 
-class GdiCanvas final : public vex::Canvas {
+class GdiSurfaces {
  public:
-  GdiCanvas() = default;
-  GdiCanvas(const GdiCanvas&) = delete;
-  GdiCanvas& operator=(const GdiCanvas&) = delete;
+  GdiSurfaces() = default;
+  GdiSurfaces(const GdiSurfaces&) = delete;
+  GdiSurfaces& operator=(const GdiSurfaces&) = delete;
   // Releases the BackBuffer (the pens must be deleted already).
-  ~GdiCanvas() override;
+  ~GdiSurfaces();
 
   // Creates the BackBuffer for window: screen-sized, compatible with the
   // window's DC, white brush selected and filled white. False on failure.
@@ -36,22 +39,38 @@ class GdiCanvas final : public vex::Canvas {
   // Gives the BackBuffer its own pen back, then deletes the sprite pen and
   // the pen table in index order.
   void DeletePens();
-
-  // Makes dc the window surface (nullptr: the BackBuffer alone). The DC's
-  // original pen, mix mode and brush are put back when it is replaced.
-  void AttachWindowDc(HDC dc);
-  // Runs draw with dc as the window surface in place of the run's WindowDC,
-  // keeping the surfaces for the whole call (the first paint and a rubber
-  // band step draw on a DC of their own). dc gets its objects back after.
-  template <typename Draw>
-  void WithWindowSurface(HDC dc, Draw draw);
   // Copies the screen-sized BackBuffer onto target at (0, 0).
   void Repaint(HDC target);
-  // The surface lock, for a caller that draws several steps as one.
-  std::recursive_mutex& Lock() { return lock_; }
 
-  int ScreenWidth() const { return screenWidth_; }
-  int ScreenHeight() const { return screenHeight_; }
+ private:
+  friend class GdiCanvas;
+
+  std::mutex lock_;
+  HWND window_ = nullptr;
+  int screenWidth_ = 0;
+  int screenHeight_ = 0;
+  HDC back_ = nullptr;
+  HBITMAP backBitmap_ = nullptr;
+  HGDIOBJ backOldBitmap_ = nullptr;
+  HGDIOBJ backOldBrush_ = nullptr;
+  HGDIOBJ backOldPen_ = nullptr;
+  // Index 0..7: the pen table; vex::SPRITE_PEN: the sprite pen.
+  HPEN pens_[vex::SPRITE_PEN + 1] = {};
+};
+
+class GdiCanvas final : public vex::Canvas {
+ public:
+  // The BackBuffer of surfaces with windowDc (nullptr: none) as the window
+  // surface.
+  explicit GdiCanvas(GdiSurfaces& surfaces, HDC windowDc = nullptr);
+  GdiCanvas(const GdiCanvas&) = delete;
+  GdiCanvas& operator=(const GdiCanvas&) = delete;
+  // Gives the window DC back its pen and mix mode.
+  ~GdiCanvas() override { Attach(nullptr); }
+
+  // Makes dc the window surface (nullptr: the BackBuffer alone). The DC
+  // replaced gets its original pen and mix mode back.
+  void Attach(HDC dc);
 
   // vex::Canvas.
   void SelectPen(int pen) override;
@@ -67,45 +86,15 @@ class GdiCanvas final : public vex::Canvas {
   int ClientHeight() override;
 
  private:
-  // Applies draw to the window surface (when there is one), then to the
-  // BackBuffer, under the lock.
+  // Applies draw to the window DC (when there is one), then to the
+  // BackBuffer, under the surfaces' lock.
   template <typename Draw>
   void OnBoth(Draw draw);
-  // Puts back what the window surface held before it was attached.
-  void DetachWindowDc();
 
-  std::recursive_mutex lock_;
-  HWND window_ = nullptr;
-  int screenWidth_ = 0;
-  int screenHeight_ = 0;
-
-  HDC back_ = nullptr;
-  HBITMAP backBitmap_ = nullptr;
-  HGDIOBJ backOldBitmap_ = nullptr;
-  HGDIOBJ backOldBrush_ = nullptr;
-  HGDIOBJ backOldPen_ = nullptr;
-
+  GdiSurfaces& s_;
   HDC windowDc_ = nullptr;
   HGDIOBJ windowOldPen_ = nullptr;
   int windowOldMix_ = 0;
-
-  // Index 0..7: the pen table; vex::SPRITE_PEN: the sprite pen.
-  HPEN pens_[vex::SPRITE_PEN + 1] = {};
 };
-
-template <typename Draw>
-void GdiCanvas::WithWindowSurface(HDC dc, Draw draw) {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  HDC runDc = windowDc_;
-  HGDIOBJ runOldPen = windowOldPen_;
-  int runOldMix = windowOldMix_;
-  windowDc_ = nullptr;  // the run's DC keeps its pen and mix mode
-  AttachWindowDc(dc);
-  draw();
-  DetachWindowDc();
-  windowDc_ = runDc;
-  windowOldPen_ = runOldPen;
-  windowOldMix_ = runOldMix;
-}
 
 }  // namespace vexshell

@@ -39,13 +39,13 @@ void ShowError(App& app, const char16_t* text) {
 // WM_CREATE: the set-up sequence. A failing step closes the window, which
 // is then destroyed within its own creation.
 void OnCreate(App& app, HWND window) {
-  if (!app.canvas.CreateBackBuffer(window)) {
+  if (!app.surfaces.CreateBackBuffer(window)) {
     SendMessageW(window, WM_CLOSE, 0, 0);
     return;
   }
   app.inputText.clear();
   // The pens exist before the start-up library runs, which may draw.
-  if (!app.canvas.CreatePens()) {
+  if (!app.surfaces.CreatePens()) {
     ShowError(app, vex::msg::INIT_FAILED);
     SendMessageW(window, WM_CLOSE, 0, 0);
     return;
@@ -64,14 +64,13 @@ void OnCreate(App& app, HWND window) {
 void OnPaint(App& app, HWND window) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
-  app.canvas.Repaint(dc);
+  app.surfaces.Repaint(dc);
   if (app.firstPaintPending && app.interp != nullptr) {
     RECT client;
     GetClientRect(window, &client);
-    app.canvas.WithWindowSurface(dc, [&] {
-      vex::FirstPaint(*app.interp, app.canvas, client.right - client.left,
-                      client.bottom - client.top);
-    });
+    GdiCanvas first(app.surfaces, dc);
+    vex::FirstPaint(*app.interp, first, client.right - client.left,
+                    client.bottom - client.top);
     app.firstPaintPending = false;
   }
   EndPaint(window, &paint);
@@ -90,7 +89,7 @@ void OnDestroy(App& app) {
   app.destroyed = true;
   if (stopped) {
     ReleaseInterpreterWhenIdle(app);
-    app.canvas.DeletePens();
+    app.surfaces.DeletePens();
   }
   PostQuitMessage(0);
 }
@@ -154,7 +153,10 @@ void OnKey(App& app, int32_t code) {
 template <typename Update>
 void OnPointerDraw(App& app, HWND window, Update update) {
   HDC dc = GetDC(window);
-  app.canvas.WithWindowSurface(dc, update);
+  {
+    GdiCanvas step(app.surfaces, dc);
+    update(step);
+  }
   ReleaseDC(window, dc);
 }
 
@@ -173,13 +175,13 @@ void OnInputMessage(App& app, HWND window, UINT message, WPARAM wParam,
       OnKey(app, 0);
       break;
     case WM_LBUTTONDOWN:
-      OnPointerDraw(app, window, [&] {
-        vex::PointerLeftDown(in, app.canvas, PointX(lParam), PointY(lParam));
+      OnPointerDraw(app, window, [&](GdiCanvas& step) {
+        vex::PointerLeftDown(in, step, PointX(lParam), PointY(lParam));
       });
       break;
     case WM_MOUSEMOVE:
-      OnPointerDraw(app, window, [&] {
-        vex::PointerMove(in, app.canvas, PointX(lParam), PointY(lParam));
+      OnPointerDraw(app, window, [&](GdiCanvas& step) {
+        vex::PointerMove(in, step, PointX(lParam), PointY(lParam));
       });
       break;
     case WM_LBUTTONUP:
@@ -210,7 +212,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam,
     case WM_PRINTCLIENT:
       // What the window shows is the BackBuffer; this lets a capture of the
       // client area get it without a repaint.
-      app.canvas.Repaint(reinterpret_cast<HDC>(wParam));
+      app.surfaces.Repaint(reinterpret_cast<HDC>(wParam));
       return 0;
     case WM_CLOSE:
       OnClose(app, window);

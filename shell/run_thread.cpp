@@ -50,9 +50,9 @@ DWORD WINAPI RunThread::Routine(void* self) {
   App& app = *run.app_;
   vex::SetStackGuard(*app.interp, RUN_STACK_BYTES - RUN_STACK_MARGIN_BYTES);
   HDC windowDc = GetDC(app.window);
-  app.canvas.AttachWindowDc(windowDc);
+  app.canvas.Attach(windowDc);
   vex::ExecuteRun(*app.interp, run.program_);
-  app.canvas.AttachWindowDc(nullptr);
+  app.canvas.Attach(nullptr);
   ReleaseDC(app.window, windowDc);
   run.running_ = false;
   return 0;
