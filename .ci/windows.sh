@@ -22,3 +22,11 @@ trap '"$VEX_WINESERVER" -k 2>/dev/null || true; rm -rf "$work"' EXIT
 timeout 900 "$VEX_WINE" build/win64/vexilon-gui-test.exe \
   "$(winepath_of build/win64/vexilon.exe)" \
   "$(winepath_of src/vexsys.LSP)" "$(winepath_of "$work")"
+
+echo "== vexilon-cli.exe under Wine"
+answer=$(echo '(+ 1 2)' | "$VEX_WINE" build/win64/vexilon-cli.exe | tr -d '\r')
+if [ "$answer" != "3.000000 " ]; then
+  echo "vexilon-cli.exe answered '$answer' to (+ 1 2)" >&2
+  exit 1
+fi
+echo "vexilon-cli.exe ok"

@@ -174,6 +174,22 @@ void TestRuns(Session& s) {
         L"only the first expression runs", s.Title());
   Check(s.Evaluate(L"T", L"T "), L"T prints with its blank", s.Title());
 
+  // The dialog takes at most 3,998 units: one more cuts the ")" off.
+  Check(
+      s.Evaluate(L"(list 1" + std::wstring(3990, L' ') + L")", L"(1.000000 )"),
+      L"a text of 3,998 units runs whole", s.Title());
+  dialog = s.OpenInput();
+  if (dialog == nullptr) return;
+  Session::SetEditText(dialog, L"(list 1" + std::wstring(3991, L' ') + L")");
+  s.Press(dialog, 102);
+  Check(s.ExpectError(L")が足りません"),
+        L"of a longer text only the first 3,998 units are taken");
+  dialog = s.WaitDialog(L"INPUT");
+  if (dialog == nullptr) return;
+  Session::SetEditText(dialog, L"(+ 2 2)");
+  s.Press(dialog, 102);
+  s.WaitTitle(L"Vexilon - 4.000000 ");
+
   // Deep recursion ends in an orderly way on the run's own stack.
   Check(
       s.Execute(L"(progn (defun deep (n) (deep n)) (deep 1))") &&
