@@ -101,7 +101,11 @@ void OnInput(App& app) {
     return;
   }
   for (;;) {
-    if (RunInputDialog(app.instance, app.window, app.inputText) != 1) {
+    INT_PTR result = RunInputDialog(app.instance, app.window, app.inputText);
+    // The window went away under the dialog (it takes its owned dialog
+    // along): the interpreter may be gone as well.
+    if (app.closing) return;
+    if (result != 1) {
       SendMessageW(app.window, WM_CLOSE, 0, 0);
       return;
     }
