@@ -260,7 +260,7 @@ Ref BuiltinSleep(Interp& in, CallArgs& a) {
     return ERROR_VALUE;
   }
   float ms = NumberValue(in, a.v[0]);
-  if (!(ms >= 0.0f && ms < static_cast<float>(SLEEP_LIMIT_MS + 1))) {
+  if (!(ms >= 0.0f && ms <= static_cast<float>(SLEEP_LIMIT_MS))) {
     ShowError(in, msg::SYNTAX_ERROR);
     return ERROR_VALUE;
   }
