@@ -12,6 +12,7 @@
 // A host creates the Interp; nothing of the interpreter lives elsewhere.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -151,8 +152,9 @@ struct Interp {
   uintptr_t stackBase = 0;
   size_t stackBudget = 0;
 
-  // A fatal condition has asked the window to close.
-  bool closing = false;
+  // A fatal condition, or the user, has asked the window to close; written
+  // by both threads.
+  std::atomic<bool> closing{false};
 
   char16_t PrintBuffer[PRINT_BUFFER_UNITS] = {};
   int32_t PrintCounter = 0;
