@@ -23,16 +23,15 @@ using Lock = std::lock_guard<std::mutex>;
 // away.
 bool Poll(Interp& in) {
   in.host.SendCommand(CMD_POLL, nullptr);
-  Lock hold(in.inputLock);
   return !in.closing;
 }
 
 // Polls while the left button is held; false when the window is going away.
 bool WaitForRelease(Interp& in) {
   for (;;) {
+    if (in.closing) return false;
     {
       Lock hold(in.inputLock);
-      if (in.closing) return false;
       if (!in.pointer.leftDown) return true;
     }
     if (!Poll(in)) return false;

@@ -141,12 +141,6 @@ bool NonNegativeNumber(Interp& in, Ref arg) {
   return true;
 }
 
-// Whether the window is going away; the shell sets the flag under the lock.
-bool Closing(Interp& in) {
-  std::lock_guard<std::mutex> hold(in.inputLock);
-  return in.closing;
-}
-
 // The longest pause sleep accepts: one day. Longer (or negative) values
 // would make the thread wait for good.
 constexpr int64_t SLEEP_LIMIT_MS = 24LL * 60 * 60 * 1000;
@@ -264,14 +258,15 @@ Ref BuiltinSleep(Interp& in, CallArgs& a) {
     ShowError(in, msg::SYNTAX_ERROR);
     return ERROR_VALUE;
   }
-  // Slices keep a closing window from waiting for the whole pause.
+  // Slices keep a closing window from waiting for the whole pause; the
+  // run is then abandoned like any wait of a window that went away.
   using std::chrono::milliseconds;
   auto until =
       std::chrono::steady_clock::now() + milliseconds(static_cast<int64_t>(ms));
   constexpr milliseconds SLICE(50);
   for (auto now = std::chrono::steady_clock::now(); now < until;
        now = std::chrono::steady_clock::now()) {
-    if (Closing(in)) break;
+    if (in.closing) return ERROR_VALUE;
     auto left = until - now;
     std::this_thread::sleep_for(left < SLICE ? left : SLICE);
   }
