@@ -3,6 +3,8 @@
 // Evaluation runs on a thread of its own with a large stack, as the window
 // program's interpreter thread does, so deep recursion reaches the
 // evaluator's orderly depth guard long before the stack ends.
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -36,12 +38,53 @@ bool StdinIsTerminal() {
 #endif
 }
 
+// The interpreter whose run is in progress, for the Ctrl-C handler; null
+// while no run is going on. Lock-free, so the handler may touch it.
+std::atomic<Interp*> runningInterp{nullptr};
+
+// Ctrl-C stops the run in progress; with no run it ends the program as
+// usual.
+#ifdef _WIN32
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event != CTRL_C_EVENT) return FALSE;
+  Interp* in = runningInterp.load();
+  if (in == nullptr) return FALSE;
+  in->interruptRequested.store(true);
+  return TRUE;
+}
+#else
+extern "C" void OnInterrupt(int) {
+  Interp* in = runningInterp.load();
+  if (in != nullptr) {
+    in->interruptRequested.store(true);
+    return;
+  }
+  std::signal(SIGINT, SIG_DFL);
+  std::raise(SIGINT);
+}
+#endif
+
+void InstallInterruptHandler() {
+#ifdef _WIN32
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+  struct sigaction action = {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+#endif
+}
+
 // Runs one typed program; false once the program has to end.
 bool RunTyped(Interp& in, ConsoleHost& host, const ConsoleOptions& options,
               std::u16string_view text) {
   Ref program = ERROR_VALUE;
   if (PrepareRun(in, text, program) == Prepared::Ready) {
+    in.interruptRequested.store(false);
+    runningInterp.store(&in);
     Ref value = ExecuteRun(in, program);
+    runningInterp.store(nullptr);
     if (value != ERROR_VALUE && !options.events) {
       std::u16string_view title(in.PrintBuffer);
       std::string out = ToUtf8(title.substr(10));
@@ -130,6 +173,7 @@ void* SessionThread(void* arg) {
 
 int RunConsole(const ConsoleOptions& options) {
   Session s{&options, 1};
+  InstallInterruptHandler();
 #ifdef _WIN32
   SetConsoleOutputCP(CP_UTF8);
   HANDLE thread = CreateThread(nullptr, STACK_BYTES, SessionThread, &s,

@@ -45,6 +45,7 @@ constexpr int32_t LOCAL_STACK_CAPACITY = 3200000;
 // non-fatal "cannot reserve a Frame" failure of a call.
 constexpr int32_t BINDING_ARENA_CAPACITY = 4000000;
 constexpr int32_t GC_THRESHOLD = 1000;
+constexpr int32_t INTERRUPT_INTERVAL = 1024;
 
 constexpr int PRINT_BUFFER_UNITS = 30050;
 constexpr int PRINT_LIMIT = 29999;
@@ -155,6 +156,15 @@ struct Interp {
   // A fatal condition, or the user, has asked the window to close; written
   // by both threads.
   std::atomic<bool> closing{false};
+
+  // Stopping a run: the host sets interruptRequested from another thread
+  // (Ctrl-C in the console); a step budget (steps of evaluation, for the
+  // fuzzers) stops it too. The evaluator looks at both every
+  // INTERRUPT_INTERVAL steps.
+  std::atomic<bool> interruptRequested{false};
+  int64_t stepBudget = -1;  // steps a run may take; -1 for no limit
+  int32_t pollCountdown = 0;
+  bool runStopped = false;  // the current run was stopped; it only unwinds
 
   char16_t PrintBuffer[PRINT_BUFFER_UNITS] = {};
   int32_t PrintCounter = 0;

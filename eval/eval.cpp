@@ -84,11 +84,30 @@ Ref Evaluate(Interp& in, Ref form, Frame& frame) {
     ShowError(in, msg::NESTING_TOO_DEEP);
     return ERROR_VALUE;
   }
+  if (RunMustStop(in)) return ERROR_VALUE;
   Ref head = c.car;
   if (!IsSymbol(in, head)) return SyntaxError(in);
   int row = in.names[SymbolName(in, head)].builtin;
   if (row != 0) return Dispatch(in, form, row, frame);
   return CallFunction(in, form, frame);
+}
+
+bool CheckInterrupt(Interp& in) {
+  if (in.runStopped || in.closing) {
+    in.pollCountdown = 0;  // look again at the next step: the run unwinds
+    return true;
+  }
+  in.pollCountdown = INTERRUPT_INTERVAL - 1;
+  bool spent = false;
+  if (in.stepBudget >= 0) {
+    in.stepBudget -= INTERRUPT_INTERVAL;
+    spent = in.stepBudget < 0;
+  }
+  if (!in.interruptRequested.exchange(false) && !spent) return false;
+  in.runStopped = true;
+  in.pollCountdown = 0;
+  ShowError(in, msg::INTERRUPTED);
+  return true;
 }
 
 Ref EvalProtect(Interp& in, Ref form, Frame& frame) {
@@ -174,9 +193,9 @@ Ref BuiltinCond(Interp& in, CallArgs& a) {
 }
 
 Ref BuiltinLoop(Interp& in, CallArgs& a) {
-  // A loop with no exit runs until the program ends; it also stops once a
-  // fatal condition has asked the window to close.
-  while (!in.closing) {
+  // A loop with no exit runs until the program ends, or until the run is
+  // interrupted or the window closes.
+  while (!RunMustStop(in)) {
     for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
       Ref form = Car(in, p);
       if (IsList(in, form) && IsList(in, Car(in, form))) {

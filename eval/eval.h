@@ -15,6 +15,16 @@ Ref EvalProtect(Interp& in, Ref form, Frame& frame);
 // Evaluates the forms of a list in order: the last value, NIL for none.
 Ref RunBody(Interp& in, Ref forms, Frame& frame);
 
+// True when the run has to stop: interrupted, out of steps, or the window is
+// closing. Shows "実行を中断しました" for an interrupt or a spent budget.
+// Cheap: it looks at the flags only every INTERRUPT_INTERVAL calls.
+inline bool RunMustStop(Interp& in);
+bool CheckInterrupt(Interp& in);
+inline bool RunMustStop(Interp& in) {
+  if (--in.pollCountdown >= 0) return false;
+  return CheckInterrupt(in);
+}
+
 // Calls the user function a form names (eval/functions.cpp).
 Ref CallFunction(Interp& in, Ref form, Frame& frame);
 // Calls a lambda value with argument forms evaluated in frame.

@@ -45,6 +45,8 @@ Ref ExecuteRun(Interp& in, Ref program) {
   // Every run has a thread of its own, whose C runtime generator starts
   // from its initial seed.
   in.randState = 1;
+  in.runStopped = false;
+  in.pollCountdown = 0;
   BeginRunDrawing(in);
   Frame top;
   Ref value = EvalProtect(in, program, top);
