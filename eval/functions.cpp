@@ -79,6 +79,9 @@ Ref Invoke(Interp& in, Ref params, Ref body, Ref argForms, Frame& caller,
     release();
     return ERROR_VALUE;
   }
+  // The body is rooted for as long as it runs: a redefinition of the
+  // function while it runs leaves the old body on no other root.
+  if (IsList(in, body)) PushCell(in, body);
   if (collect && (in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD))
     Collect(in);
   Ref result = RunBody(in, body, fresh);
