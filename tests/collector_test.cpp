@@ -1,0 +1,197 @@
+// The collector: its counts and title line, what survives and what is
+// freed, deep and circular structure, and collections in the middle of
+// calls.
+//
+// Every collection here poisons what it freed: each free Cell becomes the
+// symbol "<freed>" and each free number -12345. A value the evaluator still
+// uses after a collection that did not see it then shows at once, instead
+// of only after the allocator happens to hand its Cells out again.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "console/utf.h"
+#include "eval/run.h"
+#include "memory/memory.h"
+#include "reader/reader.h"
+#include "tests/test_host.h"
+
+namespace vex::coretest {
+namespace {
+
+class PoisonHost : public CoreHost {
+ public:
+  void SetTitle(std::u16string_view text) override {
+    CoreHost::SetTitle(text);
+    if (in == nullptr || text.substr(0, 3) != u"gc:") return;
+    ++collections;
+    for (uint32_t i = 1; i <= in->cellHigh; ++i) {
+      Cell& c = in->cells[i];
+      if (c.mark != MARK_USED) c = Cell{TAG_SYMBOL, c.mark, poison, poison};
+    }
+    for (uint32_t i = 0; i < in->numberHigh; ++i)
+      if (in->numbers[i].mark != MARK_USED) in->numbers[i].value = -12345;
+  }
+  Interp* in = nullptr;
+  NameRef poison = 0;
+  int collections = 0;
+};
+
+class CollectorTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(InitMemory(in));
+    ASSERT_TRUE(PushCell(in, ERROR_VALUE));  // the start-up marker
+    host.poison = InternName(in, u"<freed>");
+    host.in = &in;
+  }
+  // A typed program: its printed value, or "<failed>".
+  std::string Run(const std::string& text) {
+    SetStackGuard(in, size_t(4) << 20);
+    Ref program = ERROR_VALUE;
+    if (PrepareRun(in, FromUtf8(text), program) != Prepared::Ready)
+      return "<failed>";
+    if (ExecuteRun(in, program) == ERROR_VALUE) return "<failed>";
+    return ToUtf8(std::u16string_view(in.PrintBuffer).substr(10));
+  }
+  static std::string GcLine(int cells, int numbers) {
+    return "gc: 使用中のセル数は " + std::to_string(cells) +
+           " 使用中の数値の数は " + std::to_string(numbers) + "  ";
+  }
+
+  PoisonHost host;
+  Interp in{host};
+};
+
+TEST_F(CollectorTest, CountsWhatIsReachableAndShowsIt) {
+  // NIL, T, and the program (gc): its list Cell and its symbol.
+  EXPECT_EQ(Run("(gc)"), "T ");
+  EXPECT_EQ(host.titles[host.titles.size() - 2], GcLine(4, 0));
+  EXPECT_EQ(in.FreeCells, CELL_CAPACITY - 4);
+  EXPECT_EQ(in.FreeNumbers, NUMBER_CAPACITY);
+  // Three list Cells and progn, two for each (gc); the last run is garbage.
+  host.titles.clear();
+  EXPECT_EQ(Run("(progn (gc) (gc))"), "T ");
+  ASSERT_EQ(host.titles.size(), 3u);
+  EXPECT_EQ(host.titles[0], GcLine(10, 0));
+  EXPECT_EQ(host.titles[1], GcLine(10, 0));
+  EXPECT_EQ(host.titles[2], "Vexilon - T ");
+}
+
+TEST_F(CollectorTest, GlobalsAndDefinitionsSurviveAndGarbageIsFreed) {
+  EXPECT_EQ(Run("(setq keep (list 1 2 3))"), "(1.000000 2.000000 3.000000 )");
+  EXPECT_EQ(Run("(defun kf () '(a b))"), "T ");
+  EXPECT_EQ(Run("(list 4 5 6 (list 7))"),
+            "(4.000000 5.000000 6.000000 (7.000000 ))");
+  // keep: three list and three number Cells; kf: (() (quote (a b))), nine
+  // Cells; NIL, T and the running (gc).
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(Run("(gc)"), "T ");
+    EXPECT_EQ(host.titles[host.titles.size() - 2], GcLine(19, 3));
+  }
+  EXPECT_EQ(Run("keep"), "(1.000000 2.000000 3.000000 )");
+  EXPECT_EQ(Run("(kf)"), "(a b )");
+}
+
+TEST_F(CollectorTest, CircularListsAreKeptAndCollected) {
+  EXPECT_EQ(Run("(setq c (list 'x 'y))"), "(x y )");
+  EXPECT_EQ(Run("(progn (setf (cdr (cdr c)) c) (setf (car c) c) 'made)"),
+            "made ");
+  EXPECT_EQ(Run("(progn (gc) (car (cdr (cdr (cdr c)))))"), "y ");
+  EXPECT_EQ(Run("(eq c (car (car (car c))))"), "T ");
+  // Once unreferenced the circle is freed: what is left is NIL, T and the
+  // program, three list Cells, progn, (setq c NIL) and (gc).
+  EXPECT_EQ(Run("(progn (setq c NIL) (gc))"), "T ");
+  EXPECT_EQ(host.titles[host.titles.size() - 2], GcLine(14, 0));
+}
+
+TEST_F(CollectorTest, MarksAMillionLevelsOfCars) {
+  Ref deep = in.NIL;
+  for (int k = 0; k < 1000000; ++k) deep = MakeList(in, deep, in.NIL);
+  int32_t g = FindOrAddGlobal(in, InternName(in, u"deep"));
+  ASSERT_GE(g, 0);
+  in.globals[g].value = deep;
+  Collect(in);
+  EXPECT_EQ(host.titles.back(), GcLine(1000002, 0));
+  int depth = 0;
+  for (Ref x = deep; IsList(in, x); x = Car(in, x)) ++depth;
+  EXPECT_EQ(depth, 1000000);
+  in.globals[g].value = in.NIL;
+  Collect(in);
+  EXPECT_EQ(host.titles.back(), GcLine(2, 0));
+}
+
+TEST_F(CollectorTest, ValuesInUseSurviveACollectionInsideACall) {
+  ASSERT_EQ(Run("(defun force () (gc) NIL)"), "T ");
+  ASSERT_EQ(Run("(defun keepargs (a b) (force) (setq b (cdr b)) (force)"
+                " (list a b))"),
+            "T ");
+  EXPECT_EQ(Run("(keepargs (list 1 2) (cons 'x (list 'y 'z)))"),
+            "((1.000000 2.000000 )(y z ))");
+  // Built-ins holding a half-made result while a later argument collects.
+  EXPECT_EQ(Run("(list (list 1 2) (force) (cons 3 (progn (force) '(4))))"),
+            "((1.000000 2.000000 )NIL (3.000000 4.000000 ))");
+  EXPECT_EQ(Run("(cons (list 'a 'b) (progn (force) 'z))"), "((a b ). z )");
+  EXPECT_EQ(Run("(+ (car (list 1)) (progn (force) 2) (car (list 3)))"),
+            "6.000000 ");
+  // Function values made at run time, called through funcall and apply.
+  EXPECT_EQ(Run("(funcall (list 'lambda '(x) '(force) 'x) (list 5))"),
+            "(5.000000 )");
+  EXPECT_EQ(Run("(apply (list 'lambda '(x y) '(force) '(list x y))"
+                " (list 1 (list 2)))"),
+            "(1.000000 (2.000000 ))");
+  EXPECT_EQ(Run("(funcall 'keepargs (progn (force) (list 6)) (list 7 8))"),
+            "((6.000000 )(8.000000 ))");
+  EXPECT_EQ(Run("(apply 'keepargs (list (list 9) (list 'p 'q)))"),
+            "((9.000000 )(q ))");
+  // Hash tables and setf places hold their parts while a key collects.
+  EXPECT_EQ(Run("(progn (setq h (make-hash-table))"
+                " (setf (gethash (progn (force) 'k) h) (list 1)) h)"),
+            "(#hash-table eq (k 1.000000 ))");
+  EXPECT_GE(host.collections, 10);
+}
+
+TEST_F(CollectorTest, ARunningDefinitionSurvivesItsReplacement) {
+  ASSERT_EQ(Run("(defun force () (gc) NIL)"), "T ");
+  ASSERT_EQ(Run("(defun self () (defun self () 'new) (force) (list 'old))"),
+            "T ");
+  EXPECT_EQ(Run("(self)"), "(old )");
+  EXPECT_EQ(Run("(self)"), "new ");
+}
+
+TEST_F(CollectorTest, ANamedCallCollectsWhenCellsOrNumbersRunLow) {
+  ASSERT_EQ(Run("(defun one () 1)"), "T ");
+  in.FreeCells = GC_THRESHOLD + 2;  // reading (one) takes two Cells
+  EXPECT_EQ(Run("(one)"), "1.000000 ");
+  EXPECT_EQ(host.collections, 0);
+  in.FreeCells = GC_THRESHOLD - 1;
+  EXPECT_EQ(Run("(funcall '(lambda () 1))"), "1.000000 ");
+  EXPECT_EQ(host.collections, 0);
+  EXPECT_EQ(Run("(one)"), "1.000000 ");
+  EXPECT_EQ(host.collections, 1);
+  in.FreeNumbers = GC_THRESHOLD - 1;
+  EXPECT_EQ(Run("(funcall 'one)"), "1.000000 ");
+  EXPECT_EQ(host.collections, 2);
+  EXPECT_GT(in.FreeNumbers, NUMBER_CAPACITY - 10);
+}
+
+// Over forty million Cells through named calls: the automatic collections
+// free the garbage and the freed Cells are handed out again.
+TEST_F(CollectorTest, AProgramMayAllocateMoreThanTheAreaHolds) {
+  std::string args;
+  for (int k = 0; k < 400; ++k) args += " a";
+  ASSERT_EQ(Run("(setq a NIL)"), "NIL ");
+  ASSERT_EQ(Run("(defun junk () (list" + args + ") NIL)"), "T ");
+  ASSERT_EQ(Run("(defun keep (x) (junk) x)"), "T ");
+  EXPECT_EQ(Run("(progn (setq i 0) (setq l (list 'first))"
+                " (loop ((= i 102000) (list i (car l) (car (cdr l))))"
+                " (setq l (keep (cons i l)))"
+                " (setq i (+ i 1))))"),
+            "(102000.000000 101999.000000 101998.000000 )");
+  EXPECT_EQ(in.WrapFlag, 1);
+  EXPECT_GE(host.collections, 1);
+  EXPECT_TRUE(host.messages.empty());
+}
+
+}  // namespace
+}  // namespace vex::coretest
