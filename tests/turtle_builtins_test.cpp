@@ -227,6 +227,16 @@ TEST_F(TurtleBuiltins, SleepEndsEarlyWhenTheWindowCloses) {
   EXPECT_TRUE(messages().empty());
 }
 
+TEST_F(TurtleBuiltins, SleepStopsAtAnInterrupt) {
+  std::thread console([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    s.in.interruptRequested = true;
+  });
+  EXPECT_EQ(Run("(sleep 86400000)"), "ERROR");
+  console.join();
+  EXPECT_EQ(messages(), Messages{msg::INTERRUPTED});
+}
+
 TEST_F(TurtleBuiltins, InkeyAnswersTheKeyHeld) {
   EXPECT_EQ(Run("(inkey)"), "0.000000 ");
   s.in.KeyCode = 65;

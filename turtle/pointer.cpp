@@ -5,11 +5,12 @@
 // window thread and waits for it, which lets the window deliver the pending
 // mouse messages before the flags are looked at again. Both threads touch the
 // PointerState only under in.inputLock, so the program never sees an update
-// half made. A wait also ends when the window is going away (in.closing),
-// since its polls would then never bring the click it waits for; the
-// evaluation is then abandoned without a message.
+// half made. A wait also ends when the run has to stop: when the window is
+// going away its polls would never bring the click it waits for, and the
+// evaluation is abandoned without a message; an interrupt says so.
 #include "core/messages.h"
 #include "eval/builtins.h"
+#include "eval/eval.h"
 #include "memory/memory.h"
 #include "turtle/turtle.h"
 
@@ -19,17 +20,16 @@ namespace {
 
 using Lock = std::lock_guard<std::mutex>;
 
-// One round trip through the window thread; false when the window is going
-// away.
+// One round trip through the window thread; false when the run has to stop
+// (the window is going away, or the run was interrupted).
 bool Poll(Interp& in) {
   in.host.SendCommand(CMD_POLL, nullptr);
-  return !in.closing;
+  return !CheckInterrupt(in);
 }
 
-// Polls while the left button is held; false when the window is going away.
+// Polls while the left button is held; false when the run has to stop.
 bool WaitForRelease(Interp& in) {
   for (;;) {
-    if (in.closing) return false;
     {
       Lock hold(in.inputLock);
       if (!in.pointer.leftDown) return true;

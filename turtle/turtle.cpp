@@ -17,6 +17,7 @@
 
 #include "core/messages.h"
 #include "eval/builtins.h"
+#include "eval/eval.h"
 #include "memory/memory.h"
 
 namespace vex {
@@ -258,15 +259,15 @@ Ref BuiltinSleep(Interp& in, CallArgs& a) {
     ShowError(in, msg::SYNTAX_ERROR);
     return ERROR_VALUE;
   }
-  // Slices keep a closing window from waiting for the whole pause; the
-  // run is then abandoned like any wait of a window that went away.
+  // Slices let a closing window or an interrupt stop the pause (and the
+  // run) instead of waiting for all of it.
   using std::chrono::milliseconds;
   auto until =
       std::chrono::steady_clock::now() + milliseconds(static_cast<int64_t>(ms));
   constexpr milliseconds SLICE(50);
   for (auto now = std::chrono::steady_clock::now(); now < until;
        now = std::chrono::steady_clock::now()) {
-    if (in.closing) return ERROR_VALUE;
+    if (CheckInterrupt(in)) return ERROR_VALUE;
     auto left = until - now;
     std::this_thread::sleep_for(left < SLICE ? left : SLICE);
   }
