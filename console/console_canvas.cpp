@@ -174,15 +174,19 @@ void ConsoleCanvas::MoveTo(int x, int y) {
   y_ = y;
 }
 
+void ConsoleCanvas::Keep(const Mark& m) {
+  if (keepPicture_) marks_.push_back(m);
+}
+
 void ConsoleCanvas::LineTo(int x, int y) {
-  Mark m{Mark::Kind::Line, {x_, y_, x, y, 0, 0, 0, 0}, pen_, mix_, {}};
+  Mark m{Mark::Kind::Line, {x_, y_, x, y, 0, 0, 0, 0}, pen_, mix_};
   x_ = x;
   y_ = y;
   if (mix_ == Mix::Copy) {
     Event("line " + std::to_string(m.v[0]) + " " + std::to_string(m.v[1]) +
           " " + std::to_string(x) + " " + std::to_string(y) + " " +
           std::to_string(EventPen(pen_)));
-    marks_.push_back(std::move(m));
+    Keep(m);
     return;
   }
   // XOR lines commute with one another, so an identical one among the XOR
@@ -195,38 +199,38 @@ void ConsoleCanvas::LineTo(int x, int y) {
       return;
     }
   }
-  marks_.push_back(std::move(m));
+  Keep(m);
 }
 
 void ConsoleCanvas::Arc(int left, int top, int right, int bottom, int xs,
                         int ys, int xe, int ye) {
-  Mark m{Mark::Kind::Arc,
-         {left, top, right, bottom, xs, ys, xe, ye},
-         pen_,
-         mix_,
-         {}};
+  Mark m{
+      Mark::Kind::Arc, {left, top, right, bottom, xs, ys, xe, ye}, pen_, mix_};
   std::string line = "arc";
   for (int v : m.v) line += " " + std::to_string(v);
   Event(line + " " + std::to_string(EventPen(pen_)));
-  marks_.push_back(std::move(m));
+  Keep(m);
 }
 
 void ConsoleCanvas::DrawWrappedText(std::u16string_view text) {
   Event("text 0 0 " + ToUtf8(text));
-  marks_.push_back(
-      {Mark::Kind::WrappedText, {}, pen_, mix_, std::u16string(text)});
+  if (!keepPicture_) return;
+  texts_.emplace_back(text);
+  Keep({Mark::Kind::WrappedText, {0, 0, int(texts_.size() - 1)}, pen_, mix_});
 }
 
 void ConsoleCanvas::TextOut(int x, int y, std::u16string_view text) {
   Event("text " + std::to_string(x) + " " + std::to_string(y) + " " +
         ToUtf8(text));
-  marks_.push_back(
-      {Mark::Kind::Text, {x, y}, pen_, mix_, std::u16string(text)});
+  if (!keepPicture_) return;
+  texts_.emplace_back(text);
+  Keep({Mark::Kind::Text, {x, y, int(texts_.size() - 1)}, pen_, mix_});
 }
 
 void ConsoleCanvas::Clear() {
   Event("clear");
   marks_.clear();
+  texts_.clear();
 }
 
 std::string ConsoleCanvas::SvgMark(const Mark& m) const {
@@ -242,11 +246,12 @@ std::string ConsoleCanvas::SvgMark(const Mark& m) const {
     case Mark::Kind::Arc:
       return ArcShape(m.v, stroke);
     case Mark::Kind::Text:
-      return SvgText(m.v[0], m.v[1], m.text);
+      return SvgText(m.v[0], m.v[1], texts_[size_t(m.v[2])]);
     case Mark::Kind::WrappedText: {
       std::string out;
       int y = 0;
-      for (std::u16string_view line : WrapLines(m.text, width_)) {
+      for (std::u16string_view line :
+           WrapLines(texts_[size_t(m.v[2])], width_)) {
         out += SvgText(0, y, line);
         y += CELL_HEIGHT;
       }
