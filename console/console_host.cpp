@@ -47,7 +47,7 @@ void Line(const std::string& text) {
 ConsoleHost::ConsoleHost(const ConsoleOptions& options)
     : options_(options),
       canvas_(options.events && options.drawEvents ? stdout : nullptr,
-              options.width, options.height) {}
+              options.width, options.height, !options.svgPath.empty()) {}
 
 void ConsoleHost::ShowMessage(std::u16string_view caption,
                               std::u16string_view text) {
