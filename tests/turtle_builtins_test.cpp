@@ -182,11 +182,6 @@ TEST_F(TurtleBuiltins, PrintEvaluatesThePositionFirst) {
   EXPECT_EQ(canvas().texts.size(), 2u);
 }
 
-TEST_F(TurtleBuiltins, MeasuresOfTheSurface) {
-  EXPECT_EQ(Run("(list (xwidth) (ywidth) (xcenter) (ycenter))"),
-            "(800.000000 600.000000 400.000000 300.000000 )");
-}
-
 TEST_F(TurtleBuiltins, RandomRestartsItsSequenceWithEveryRun) {
   const std::string first = "(1251.000000 563585.000000 193304.000000 )";
   EXPECT_EQ(Run("(list (random 1000000) (random 1000000) (random 1000000))"),
