@@ -85,8 +85,17 @@ int32_t NextRandom(uint32_t& state) {
 
 namespace {
 
-// A number Cell holding v, or ERROR_VALUE (the exhaustion was shown).
-Ref Number(Interp& in, float v) { return MakeNumber(in, v); }
+// The turtle's trace from one pixel to the next: a segment when the pen is
+// down. Either way both surfaces keep their drawing position on the turtle.
+void TraceTo(Interp& in, Pixel from, Pixel to) {
+  Canvas& c = in.host.Surface();
+  if (in.turtle.penDown) {
+    c.MoveTo(from.x, from.y);
+    c.LineTo(to.x, to.y);
+  } else {
+    c.MoveTo(to.x, to.y);
+  }
+}
 
 // Moves the turtle by d along its heading (sign +1) or against it (-1).
 Ref Move(Interp& in, Ref arg, double sign) {
@@ -102,16 +111,7 @@ Ref Move(Interp& in, Ref arg, double sign) {
   double theta = HeadingRadians(t.heading);
   t.x = static_cast<float>(t.x + sign * (std::cos(theta) * d));
   t.y = static_cast<float>(t.y + sign * (std::sin(theta) * d));
-  Pixel to = PixelOf(in, t.x, t.y);
-  Canvas& c = in.host.Surface();
-  // Both surfaces keep their drawing position on the turtle, so a pen-up
-  // move still moves it.
-  if (t.penDown) {
-    c.MoveTo(from.x, from.y);
-    c.LineTo(to.x, to.y);
-  } else {
-    c.MoveTo(to.x, to.y);
-  }
+  TraceTo(in, from, PixelOf(in, t.x, t.y));
   ToggleSprite(in);
   return arg;
 }
@@ -162,15 +162,7 @@ Ref BuiltinSetpos(Interp& in, CallArgs& a) {
   float y = NumberValue(in, a.v[1]);
   ToggleSprite(in);
   Turtle& t = in.turtle;
-  Pixel from = PixelOf(in, t.x, t.y);
-  Pixel to = PixelOf(in, x, y);
-  Canvas& c = in.host.Surface();
-  if (t.penDown) {
-    c.MoveTo(from.x, from.y);
-    c.LineTo(to.x, to.y);
-  } else {
-    c.MoveTo(to.x, to.y);
-  }
+  TraceTo(in, PixelOf(in, t.x, t.y), PixelOf(in, x, y));
   t.x = x;
   t.y = y;
   ToggleSprite(in);
@@ -191,11 +183,11 @@ Ref BuiltinPen(Interp& in, CallArgs&) {
   return in.turtle.penDown ? in.T : in.NIL;
 }
 
-Ref BuiltinXcor(Interp& in, CallArgs&) { return Number(in, in.turtle.x); }
-Ref BuiltinYcor(Interp& in, CallArgs&) { return Number(in, in.turtle.y); }
+Ref BuiltinXcor(Interp& in, CallArgs&) { return MakeNumber(in, in.turtle.x); }
+Ref BuiltinYcor(Interp& in, CallArgs&) { return MakeNumber(in, in.turtle.y); }
 
 Ref BuiltinGetangle(Interp& in, CallArgs&) {
-  return Number(
+  return MakeNumber(
       in, static_cast<float>(static_cast<double>(in.turtle.heading) - 90.0));
 }
 
@@ -225,28 +217,28 @@ Ref BuiltinSt(Interp& in, CallArgs&) {
 }
 
 Ref BuiltinXwidth(Interp& in, CallArgs&) {
-  return Number(in, static_cast<float>(in.host.Surface().ClientWidth()));
+  return MakeNumber(in, static_cast<float>(in.host.Surface().ClientWidth()));
 }
 
 Ref BuiltinYwidth(Interp& in, CallArgs&) {
-  return Number(in, static_cast<float>(in.host.Surface().ClientHeight()));
+  return MakeNumber(in, static_cast<float>(in.host.Surface().ClientHeight()));
 }
 
-Ref BuiltinXcenter(Interp& in, CallArgs&) { return Number(in, in.xcenter); }
-Ref BuiltinYcenter(Interp& in, CallArgs&) { return Number(in, in.ycenter); }
+Ref BuiltinXcenter(Interp& in, CallArgs&) { return MakeNumber(in, in.xcenter); }
+Ref BuiltinYcenter(Interp& in, CallArgs&) { return MakeNumber(in, in.ycenter); }
 
 Ref BuiltinRandom(Interp& in, CallArgs& a) {
   if (!NonNegativeNumber(in, a.v[0])) return ERROR_VALUE;
   float n = NumberValue(in, a.v[0]);
   float f = static_cast<float>(NextRandom(in.randState) / 32767.0);
   float product = n * f;
-  return Number(in, std::trunc(product));
+  return MakeNumber(in, std::trunc(product));
 }
 
 Ref BuiltinSqrt(Interp& in, CallArgs& a) {
   if (!NonNegativeNumber(in, a.v[0])) return ERROR_VALUE;
   double root = std::sqrt(static_cast<double>(NumberValue(in, a.v[0])));
-  return Number(in, static_cast<float>(root));
+  return MakeNumber(in, static_cast<float>(root));
 }
 
 Ref BuiltinSleep(Interp& in, CallArgs& a) {
