@@ -88,10 +88,10 @@ bool IsDigit(char c, bool hex) {
 // scaled by its exponent is 1 or more. Used only for texts whose value does
 // not fit a float, to tell an overflow from an underflow.
 bool AtLeastOne(std::string_view mantissa, int64_t exponent, bool hex) {
-  int64_t order = 0;  // place of the next digit, 0 = units
   size_t point = mantissa.find('.');
   size_t intDigits = point == std::string_view::npos ? mantissa.size() : point;
-  order = static_cast<int64_t>(intDigits) - 1;
+  // The place of the first significant digit: 0 for units, -1 for tenths.
+  auto order = static_cast<int64_t>(intDigits) - 1;
   for (char c : mantissa) {
     if (c == '.') continue;
     if (c != '0') break;
