@@ -31,8 +31,12 @@ int32_t TruncToInt(float v) {
   return static_cast<int32_t>(v);
 }
 
+// A full turn in radians to eight digits, negative because headings grow
+// counter-clockwise on a screen whose y grows downwards.
+constexpr double FULL_TURN = -6.2831853;
+
 double HeadingRadians(float heading) {
-  return static_cast<double>(heading) * -6.2831853 / 360.0;
+  return static_cast<double>(heading) * FULL_TURN / 360.0;
 }
 
 float TurnLeft(float heading, float a) {
