@@ -5,3 +5,7 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(VEX_MINGW_TRIPLE i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
+# Single-precision arithmetic must round every step to a float, as SSE2
+# does; the x87 unit would keep intermediate results in extended precision.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
