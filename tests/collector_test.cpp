@@ -25,6 +25,7 @@ class PoisonHost : public CoreHost {
     CoreHost::SetTitle(text);
     if (in == nullptr || text.substr(0, 3) != u"gc:") return;
     ++collections;
+    localTopAtCollection = in->localTop;
     for (uint32_t i = 1; i <= in->cellHigh; ++i) {
       Cell& c = in->cells[i];
       if (c.mark != MARK_USED) c = Cell{TAG_SYMBOL, c.mark, poison, poison};
@@ -35,6 +36,7 @@ class PoisonHost : public CoreHost {
   Interp* in = nullptr;
   NameRef poison = 0;
   int collections = 0;
+  uint32_t localTopAtCollection = 0;
 };
 
 class CollectorTest : public testing::Test {
@@ -173,6 +175,24 @@ TEST_F(CollectorTest, ANamedCallCollectsWhenCellsOrNumbersRunLow) {
   EXPECT_EQ(Run("(funcall 'one)"), "1.000000 ");
   EXPECT_EQ(host.collections, 2);
   EXPECT_GT(in.FreeNumbers, NUMBER_CAPACITY - 10);
+}
+
+// The caller's arguments survive a collection that starts in a nested call.
+TEST_F(CollectorTest, ANestedCallCollectsWhileItsCallerRuns) {
+  std::string args;
+  for (int k = 0; k < 900; ++k) args += " NIL";
+  ASSERT_EQ(Run("(defun junk () (list" + args + ") NIL)"), "T ");
+  ASSERT_EQ(Run("(defun inner () (list 'inner))"), "T ");
+  ASSERT_EQ(Run("(defun outer (a b) (junk) (junk) (junk) (junk) (junk)"
+                " (list a (inner) b))"),
+            "T ");
+  // Some 4,990 free at the call of outer, 490 at the call of inner.
+  in.FreeCells = 5000;
+  EXPECT_EQ(Run("(outer (list 1 2) (cons 'x 'y))"),
+            "((1.000000 2.000000 )(inner )(x . y ))");
+  EXPECT_EQ(host.collections, 1);
+  // outer's marker and two Bindings, inner's marker.
+  EXPECT_EQ(host.localTopAtCollection, 4u);
 }
 
 // Some 36 million Cells through named calls: the automatic collections
