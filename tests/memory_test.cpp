@@ -190,6 +190,30 @@ TEST_F(MemoryTest, AFullNumberAreaIsFatal) {
   EXPECT_EQ(host.closes, 1);
 }
 
+TEST_F(MemoryTest, TheRootStacksHoldOneEntryLessThanTheirSize) {
+  in.cellTop = CELL_STACK_CAPACITY - 2;
+  EXPECT_TRUE(PushCell(in, in.NIL));
+  EXPECT_FALSE(PushCell(in, in.T));
+  EXPECT_EQ(in.cellTop, uint32_t(CELL_STACK_CAPACITY - 1));
+  EXPECT_EQ(host.messages, std::vector<std::string>{
+                               "エラー: セルスタックが一杯です。終了します"});
+  EXPECT_EQ(host.closes, 1);
+
+  // A Frame is pushed Binding by Binding; those pushed before the refusal
+  // stay.
+  CoreHost host2;
+  Interp in2(host2);
+  ASSERT_TRUE(InitMemory(in2));
+  in2.localTop = LOCAL_STACK_CAPACITY - 3;
+  EXPECT_FALSE(PushLocals(in2, Frame{10, 3}));
+  EXPECT_EQ(in2.localTop, uint32_t(LOCAL_STACK_CAPACITY - 1));
+  EXPECT_EQ(in2.localStack[LOCAL_STACK_CAPACITY - 2], 12u);
+  EXPECT_EQ(host2.messages,
+            std::vector<std::string>{
+                "エラー: ローカルスタックが一杯です。終了します"});
+  EXPECT_EQ(host2.closes, 1);
+}
+
 TEST_F(MemoryTest, NumbersAreSinglePrecision) {
   Ref n = MakeNumber(in, float(16777217.0));
   ASSERT_NE(n, ERROR_VALUE);
