@@ -71,7 +71,7 @@ Ref Dispatch(Interp& in, Ref form, int row, Frame& frame) {
 }  // namespace
 
 Ref Evaluate(Interp& in, Ref form, Frame& frame) {
-  const Cell& c = in.cells[form];
+  const Cell& c = LiveCell(in, form);
   if (c.tag == TAG_NUMBER) return form;
   if (c.tag != TAG_LIST) {
     if (Binding* b = FindLocal(in, frame, c.car)) return b->value;

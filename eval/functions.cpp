@@ -84,6 +84,10 @@ Ref Invoke(Interp& in, Ref params, Ref body, Ref argForms, Frame& caller,
   if (IsList(in, body)) PushCell(in, body);
   if (collect && (in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD))
     Collect(in);
+#ifdef VEX_GC_STRESS
+  else if (collect)
+    CollectForStress(in);
+#endif
   Ref result = RunBody(in, body, fresh);
   PopLocalsToMarker(in);
   PopCellsToMarker(in);

@@ -8,6 +8,9 @@
 // already marked ends a walk, which makes shared and circular structure safe.
 // The reset and count passes cover only the part of each area ever handed
 // out (cellHigh, numberHigh); the counts are those of the whole area.
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -46,9 +49,8 @@ void MarkFrom(Interp& in, Ref cell, std::vector<Ref>& pending) {
   }
 }
 
-}  // namespace
-
-void Collect(Interp& in) {
+// Resets every mark and marks from the four kinds of roots.
+void MarkRoots(Interp& in) {
   ResetMarks(in);
   std::vector<Ref> pending;
   for (uint32_t i = 0; i < in.cellTop; ++i)
@@ -60,7 +62,12 @@ void Collect(Interp& in) {
     MarkFrom(in, in.globals[i].value, pending);
   for (int32_t i = 0; i < in.functionCount; ++i)
     MarkFrom(in, in.functions[i].definition, pending);
+}
 
+}  // namespace
+
+void Collect(Interp& in) {
+  MarkRoots(in);
   int32_t usedCells = 0;
   for (uint32_t i = 1; i <= in.cellHigh; ++i)
     usedCells += in.cells[i].mark == MARK_USED;
@@ -78,5 +85,24 @@ void Collect(Interp& in) {
   line += in.WrapFlag ? u'*' : u' ';
   in.host.SetTitle(line);
 }
+
+void CollectForStress(Interp& in) {
+  MarkRoots(in);
+  for (uint32_t i = 1; i <= in.cellHigh; ++i)
+    if (in.cells[i].mark != MARK_USED)
+      in.cells[i] = Cell{0x7878, MARK_FREE, 0, 0};
+  for (uint32_t i = 0; i < in.numberHigh; ++i)
+    if (in.numbers[i].mark != MARK_USED)
+      in.numbers[i] = NumberSlot{MARK_FREE, std::numeric_limits<float>::quiet_NaN()};
+}
+
+#ifdef VEX_GC_STRESS
+void StaleReference(Interp& in, Ref r) {
+  std::fprintf(stderr,
+               "vexilon: Cell %u used after the collector freed it (tag %04x)\n",
+               unsigned(r), unsigned(in.cells[r].tag));
+  std::abort();
+}
+#endif
 
 }  // namespace vex

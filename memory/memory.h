@@ -46,23 +46,34 @@ void Fatal(Interp& in, const char16_t* text);
 
 // --- small accessors ------------------------------------------------------
 
-inline uint16_t Tag(Interp& in, Ref r) { return in.cells[r].tag; }
-inline bool IsList(Interp& in, Ref r) { return in.cells[r].tag == TAG_LIST; }
-inline bool IsNumber(Interp& in, Ref r) {
-  return in.cells[r].tag == TAG_NUMBER;
+// A Cell the program still holds. In the collector stress build every
+// access through these accessors checks that the Cell is in use, so a value
+// the collector freed because nothing rooted it fails at once.
+#ifdef VEX_GC_STRESS
+[[noreturn]] void StaleReference(Interp& in, Ref r);
+inline const Cell& LiveCell(Interp& in, Ref r) {
+  const Cell& c = in.cells[r];
+  if (c.mark != MARK_USED) StaleReference(in, r);
+  return c;
 }
-inline bool IsSymbol(Interp& in, Ref r) {
-  return in.cells[r].tag == TAG_SYMBOL;
-}
-inline Ref Car(Interp& in, Ref r) { return in.cells[r].car; }
-inline Ref Cdr(Interp& in, Ref r) { return in.cells[r].cdr; }
+#else
+inline const Cell& LiveCell(Interp& in, Ref r) { return in.cells[r]; }
+#endif
+
+inline uint16_t Tag(Interp& in, Ref r) { return LiveCell(in, r).tag; }
+inline bool IsList(Interp& in, Ref r) { return Tag(in, r) == TAG_LIST; }
+inline bool IsNumber(Interp& in, Ref r) { return Tag(in, r) == TAG_NUMBER; }
+inline bool IsSymbol(Interp& in, Ref r) { return Tag(in, r) == TAG_SYMBOL; }
+inline Ref Car(Interp& in, Ref r) { return LiveCell(in, r).car; }
+inline Ref Cdr(Interp& in, Ref r) { return LiveCell(in, r).cdr; }
 inline float NumberValue(Interp& in, Ref r) {
-  return in.numbers[in.cells[r].car].value;
+  return in.numbers[LiveCell(in, r).car].value;
 }
-inline NameRef SymbolName(Interp& in, Ref r) { return in.cells[r].car; }
+inline NameRef SymbolName(Interp& in, Ref r) { return LiveCell(in, r).car; }
 // False is any symbol named "NIL" (its name is interned first, at offset 0).
 inline bool IsNil(Interp& in, Ref r) {
-  return in.cells[r].tag == TAG_SYMBOL && in.cells[r].car == 0;
+  const Cell& c = LiveCell(in, r);
+  return c.tag == TAG_SYMBOL && c.car == 0;
 }
 std::u16string_view NameText(Interp& in, NameRef name);
 
@@ -83,5 +94,9 @@ void PopLocalsToMarker(Interp& in);
 // Frees every Cell and NumberSlot unreachable from the roots and shows the
 // counts in the title.
 void Collect(Interp& in);
+// The collector stress build's extra collection before every named call:
+// frees and poisons what is unreachable, without touching the free counts
+// or the title, so the program's own collections happen as they would.
+void CollectForStress(Interp& in);
 
 }  // namespace vex

@@ -47,7 +47,7 @@ class Printer {
   // An atom as an element ("x ") or as the tail of a pair (". x ").
   bool Atom(Ref cell, bool asTail) {
     std::u16string text;
-    Cell& c = in_.cells[cell];
+    const Cell& c = LiveCell(in_, cell);
     if (c.tag == TAG_SYMBOL) {
       if (asTail && c.car == 0) return true;  // NIL ends a list
       text = NameText(in_, c.car);
@@ -67,19 +67,19 @@ class Printer {
     Ref next = cell;
     for (;;) {
       // Descend into cars, opening a list at each level.
-      while (in_.cells[next].tag == TAG_LIST) {
+      while (LiveCell(in_, next).tag == TAG_LIST) {
         if (!Append(u"(", 1)) return false;
-        tails.push_back(in_.cells[next].cdr);
-        next = in_.cells[next].car;
+        tails.push_back(LiveCell(in_, next).cdr);
+        next = LiveCell(in_, next).car;
       }
       if (!Atom(next, false)) return false;
       // Finish lists whose tail is an atom; go on with a tail that is a list.
       for (;;) {
         if (tails.empty()) return true;
         Ref tail = tails.back();
-        if (in_.cells[tail].tag == TAG_LIST) {
-          tails.back() = in_.cells[tail].cdr;
-          next = in_.cells[tail].car;
+        if (LiveCell(in_, tail).tag == TAG_LIST) {
+          tails.back() = LiveCell(in_, tail).cdr;
+          next = LiveCell(in_, tail).car;
           break;
         }
         tails.pop_back();
