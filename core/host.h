@@ -7,9 +7,11 @@
 // work to the window thread, and the canvas of drawing operations.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <thread>
 
 namespace vex {
 
@@ -84,6 +86,11 @@ class Host {
   virtual void SendCommand(int command, WindowWork* work) = 0;
   // The drawing surfaces (window and back buffer).
   virtual Canvas& Surface() = 0;
+  // Pauses the evaluating thread (one slice of `sleep`). Hosts that must not
+  // wait (the fuzzers) return at once.
+  virtual void Pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
   // The print dialog (window thread): the chosen printer, or nullptr when
   // the user cancelled or the dialog failed.
   virtual std::unique_ptr<PrinterPage> ChoosePrinter() = 0;

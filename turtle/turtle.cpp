@@ -10,10 +10,8 @@
 // before and redrawn after every change of position or heading.
 #include "turtle/turtle.h"
 
-#include <chrono>
 #include <cmath>
 #include <limits>
-#include <thread>
 
 #include "core/messages.h"
 #include "eval/builtins.h"
@@ -257,15 +255,10 @@ Ref BuiltinSleep(Interp& in, CallArgs& a) {
   }
   // Slices let a closing window or an interrupt stop the pause (and the
   // run) instead of waiting for all of it.
-  using std::chrono::milliseconds;
-  auto until =
-      std::chrono::steady_clock::now() + milliseconds(static_cast<int64_t>(ms));
-  constexpr milliseconds SLICE(50);
-  for (auto now = std::chrono::steady_clock::now(); now < until;
-       now = std::chrono::steady_clock::now()) {
+  constexpr int64_t SLICE_MS = 50;
+  for (int64_t left = static_cast<int64_t>(ms); left > 0; left -= SLICE_MS) {
     if (CheckInterrupt(in)) return ERROR_VALUE;
-    auto left = until - now;
-    std::this_thread::sleep_for(left < SLICE ? left : SLICE);
+    in.host.Pause(static_cast<int>(left < SLICE_MS ? left : SLICE_MS));
   }
   return in.T;
 }
