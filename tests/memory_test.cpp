@@ -214,14 +214,5 @@ TEST_F(MemoryTest, TheRootStacksHoldOneEntryLessThanTheirSize) {
   EXPECT_EQ(host2.closes, 1);
 }
 
-TEST_F(MemoryTest, NumbersAreSinglePrecision) {
-  Ref n = MakeNumber(in, float(16777217.0));
-  ASSERT_NE(n, ERROR_VALUE);
-  EXPECT_TRUE(IsNumber(in, n));
-  EXPECT_EQ(NumberValue(in, n), 16777216.0f);
-  EXPECT_EQ(in.FreeNumbers, NUMBER_CAPACITY - 1);
-  EXPECT_EQ(in.FreeCells, CELL_CAPACITY - 3);
-}
-
 }  // namespace
 }  // namespace vex::coretest
