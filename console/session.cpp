@@ -26,9 +26,9 @@ namespace vex {
 
 namespace {
 
-constexpr size_t STACK_BYTES = size_t(256) << 20;
+constexpr size_t STACK_BYTES = size_t(64) << 20;
 // Stack kept free below the guard for the work between two checks.
-constexpr size_t STACK_MARGIN = size_t(8) << 20;
+constexpr size_t STACK_MARGIN = size_t(2) << 20;
 
 bool StdinIsTerminal() {
 #ifdef _WIN32

@@ -6,8 +6,6 @@
 // rooted; each value is already on the CellStack through EvalProtect. The
 // call forms that funcall and apply build are pushed on the CellStack before
 // the call they start, so a collection inside that call keeps them.
-#include <cstring>
-
 #include "core/messages.h"
 #include "eval/eval.h"
 #include "memory/memory.h"
@@ -44,20 +42,28 @@ Bound BindArguments(Interp& in, Ref params, Ref argForms, Frame& fresh,
   return Bound::Ok;
 }
 
-// Calls (params . body) with the argument forms; collect asks for the
-// collection check of named calls.
-Ref Invoke(Interp& in, Ref params, Ref body, Ref argForms, Frame& caller,
+// Calls the function definition (params . body) with the argument forms;
+// collect asks for the collection check of named calls.
+//
+// The Frame is reserved with one hidden Binding before its own: it holds the
+// definition, and the collector marks every Binding in use in the arena, so
+// the definition stays reachable for the whole call even when the function
+// is redefined while its arguments are evaluated or its body runs.
+Ref Invoke(Interp& in, Ref definition, Ref argForms, Frame& caller,
            bool collect) {
+  Ref params = Car(in, definition);
+  Ref body = Cdr(in, definition);
   Frame fresh;
   fresh.count = ListLength(in, params);
-  if (in.bindingTop + uint32_t(fresh.count) > uint32_t(BINDING_ARENA_CAPACITY)) {
+  uint32_t hidden = in.bindingTop;
+  if (hidden + 1 + uint32_t(fresh.count) > uint32_t(BINDING_ARENA_CAPACITY)) {
     ShowError(in, msg::FRAME_FAILED);
     return ERROR_VALUE;
   }
-  fresh.base = in.bindingTop;
-  in.bindingTop += uint32_t(fresh.count);
-  std::memset(in.bindings + fresh.base, 0, sizeof(Binding) * size_t(fresh.count));
-  auto release = [&] { in.bindingTop = fresh.base; };
+  in.bindings[hidden] = Binding{NO_NAME, definition};
+  fresh.base = hidden + 1;
+  in.bindingTop = fresh.base + uint32_t(fresh.count);
+  auto release = [&] { in.bindingTop = hidden; };
 
   switch (BindArguments(in, params, argForms, fresh, caller)) {
     case Bound::Ok:
@@ -79,9 +85,6 @@ Ref Invoke(Interp& in, Ref params, Ref body, Ref argForms, Frame& caller,
     release();
     return ERROR_VALUE;
   }
-  // The body is rooted for as long as it runs: a redefinition of the
-  // function while it runs leaves the old body on no other root.
-  if (IsList(in, body)) PushCell(in, body);
   if (collect && (in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD))
     Collect(in);
 #ifdef VEX_GC_STRESS
@@ -117,16 +120,15 @@ Ref CallFunction(Interp& in, Ref form, Frame& frame) {
     ShowError(in, msg::UNDEFINED_FUNCTION);
     return ERROR_VALUE;
   }
-  Ref def = f->definition;
-  Ref params = IsList(in, def) ? Car(in, def) : in.NIL;
-  Ref body = IsList(in, def) ? Cdr(in, def) : in.NIL;
-  return Invoke(in, params, body, Cdr(in, form), frame, true);
+  // A definition is always a list: defun stores the form's rest after the
+  // name (at least the parameter list), putd a lambda value's rest.
+  return Invoke(in, f->definition, Cdr(in, form), frame, true);
 }
 
 Ref CallLambda(Interp& in, Ref lambda, Ref argForms, Frame& frame) {
   Ref rest = Cdr(in, lambda);
   if (!IsList(in, rest)) return SyntaxError(in);
-  return Invoke(in, Car(in, rest), Cdr(in, rest), argForms, frame, false);
+  return Invoke(in, rest, argForms, frame, false);
 }
 
 Ref BuiltinDefun(Interp& in, CallArgs& a) {

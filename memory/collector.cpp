@@ -58,6 +58,10 @@ void MarkRoots(Interp& in) {
   for (uint32_t i = 0; i < in.localTop; ++i)
     if (in.localStack[i] != 0)
       MarkFrom(in, in.bindings[in.localStack[i] - 1].value, pending);
+  // Every Binding of a call in progress, also of calls whose arguments are
+  // still being evaluated, and the definition each call runs.
+  for (uint32_t i = 0; i < in.bindingTop; ++i)
+    MarkFrom(in, in.bindings[i].value, pending);
   for (int32_t i = 0; i < in.globalCount; ++i)
     MarkFrom(in, in.globals[i].value, pending);
   for (int32_t i = 0; i < in.functionCount; ++i)
