@@ -55,11 +55,9 @@ void MarkRoots(Interp& in) {
   std::vector<Ref> pending;
   for (uint32_t i = 0; i < in.cellTop; ++i)
     if (in.cellStack[i] != ERROR_VALUE) MarkFrom(in, in.cellStack[i], pending);
-  for (uint32_t i = 0; i < in.localTop; ++i)
-    if (in.localStack[i] != 0)
-      MarkFrom(in, in.bindings[in.localStack[i] - 1].value, pending);
-  // Every Binding of a call in progress, also of calls whose arguments are
-  // still being evaluated, and the definition each call runs.
+  // Every Binding of a call in progress: those the LocalStack refers to,
+  // those of calls whose arguments are still being evaluated, and the hidden
+  // one holding the definition each call runs.
   for (uint32_t i = 0; i < in.bindingTop; ++i)
     MarkFrom(in, in.bindings[i].value, pending);
   for (int32_t i = 0; i < in.globalCount; ++i)
