@@ -1,0 +1,113 @@
+// The fuzz targets' host and shared interpreter.
+#include "fuzz/fuzz_host.h"
+
+#include <mutex>
+
+#include "eval/run.h"
+
+namespace vex::fuzz {
+
+namespace {
+
+// Enough for any run to end by its budget long before a fuzzer's timeout.
+constexpr int64_t STEP_BUDGET = 20000;
+// Stack left for the evaluation of one input (the fuzzer's thread has 8 MB).
+constexpr size_t STACK_BUDGET = size_t(5) << 20;
+
+class MemoryFile : public HostFile {
+ public:
+  explicit MemoryFile(std::string* bytes) : bytes_(bytes) {}
+  int Get() override {
+    if (at_ >= bytes_->size()) return -1;
+    return static_cast<unsigned char>((*bytes_)[at_++]);
+  }
+  bool Put(std::string_view bytes) override {
+    // Drawings can be large; what a fuzzed program writes is kept small.
+    if (bytes_->size() < 65536) bytes_->append(bytes);
+    return true;
+  }
+
+ private:
+  std::string* bytes_;
+  size_t at_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<HostFile> FuzzHost::OpenFile(std::u16string_view name,
+                                             FileMode mode) {
+  std::u16string key(name);
+  if (mode == FileMode::WriteText) {
+    files_[key].clear();
+  } else if (files_.find(key) == files_.end()) {
+    return nullptr;
+  }
+  return std::make_unique<MemoryFile>(&files_[key]);
+}
+
+void FuzzHost::SendCommand(int command, WindowWork* work) {
+  if (command == CMD_POLL && interp_ != nullptr) {
+    // No mouse: a click where a rubber band starts, else a right click.
+    std::lock_guard<std::mutex> hold(interp_->inputLock);
+    PointerState& p = interp_->pointer;
+    if (p.rubberActive) {
+      p.leftDown = 1;
+      p.rubberActive = 0;
+      p.rectHidden = 1;
+    } else if (p.leftDown) {
+      p.leftDown = 0;
+    } else {
+      p.rightClicked = 1;
+    }
+    return;
+  }
+  if (work != nullptr) work->Run();
+}
+
+Interp& SharedInterp(FuzzHost& host) {
+  static std::unique_ptr<Interp> shared;
+  if (!shared || shared->closing) {
+    shared.reset();
+    host.SetFile(u"src\\vexsys.LSP", "\xFF\xFE");
+    shared = std::make_unique<Interp>(host);
+    host.Attach(shared.get());
+    StartInterpreter(*shared);
+  }
+  return *shared;
+}
+
+Ref RunWithBudget(Interp& in, std::u16string_view text) {
+  SetStackGuard(in, STACK_BUDGET);
+  Ref program = ERROR_VALUE;
+  if (PrepareRun(in, text, program) != Prepared::Ready) return ERROR_VALUE;
+  in.stepBudget = STEP_BUDGET;
+  Ref value = ExecuteRun(in, program);
+  in.stepBudget = -1;
+  return value;
+}
+
+std::u16string TextOf(const uint8_t* data, size_t size) {
+  std::u16string text;
+  text.reserve(size);
+  size_t i = 0;
+  while (i < size) {
+    uint8_t b = data[i];
+    if (b < 0x80) {
+      text += char16_t(b);
+      ++i;
+    } else if ((b & 0xE0) == 0xC0 && i + 1 < size) {
+      text += char16_t(((b & 0x1F) << 6) | (data[i + 1] & 0x3F));
+      i += 2;
+    } else if ((b & 0xF0) == 0xE0 && i + 2 < size) {
+      text += char16_t(((b & 0x0F) << 12) | ((data[i + 1] & 0x3F) << 6) |
+                       (data[i + 2] & 0x3F));
+      i += 3;
+    } else {
+      text += char16_t(0xFF00 | b);
+      ++i;
+    }
+  }
+  return text;
+}
+
+}  // namespace vex::fuzz

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each on its checked-in corpus plus a
+# fresh run of SECONDS seconds (default 60). Findings land in
+# build/fuzz/findings/<target>/.
+#
+#   fuzz/run.sh [seconds]             every target
+#   fuzz/run.sh 3600 eval             one target, for an hour
+#
+# A longer campaign keeps its corpus between runs in build/fuzz/corpus/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(typed eval load linefile)
+
+if ! command -v clang++ >/dev/null || [ ! -e "$(clang++ -print-file-name=libclang_rt.fuzzer-x86_64.a)" ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends clang libclang-rt-14-dev
+fi
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
+
+status=0
+for t in "${targets[@]}"; do
+  work="build/fuzz/corpus/$t"
+  findings="build/fuzz/findings/$t"
+  mkdir -p "$work" "$findings"
+  dict=()
+  [ "$t" = eval ] && dict=(-dict=fuzz/eval.dict)
+  echo "== $t: ${seconds}s"
+  if ! "build/fuzz/fuzz/${t}_fuzz" "$work" "fuzz/corpus/$t" "${dict[@]}" \
+      -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
+      -artifact_prefix="$findings/" -print_final_stats=1 2>"build/fuzz/$t.log"; then
+    status=1
+    tail -40 "build/fuzz/$t.log"
+  fi
+  grep -E "^(stat::number_of_executed_units|#[0-9]+.*DONE)" "build/fuzz/$t.log" | tail -2 || true
+done
+exit $status
