@@ -119,4 +119,23 @@ CliResult RunCli(const std::string& dir, const std::vector<std::string>& args,
   return r;
 }
 
+std::vector<std::string> Transcript(const ScratchDir& dir,
+                                    const std::vector<std::string>& programs,
+                                    int& status) {
+  std::vector<std::string> args{"--events"};
+  for (const std::string& p : programs) {
+    args.push_back("-e");
+    args.push_back(p);
+  }
+  CliResult r = RunCli(dir.path(), args);
+  status = r.status;
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = r.out.find('\n', start)) != std::string::npos;
+       start = end + 1)
+    lines.push_back(r.out.substr(start, end - start));
+  if (!lines.empty()) lines.erase(lines.begin());
+  return lines;
+}
+
 }  // namespace vex::test

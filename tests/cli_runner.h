@@ -36,6 +36,13 @@ class ScratchDir {
 CliResult RunCli(const std::string& dir, const std::vector<std::string>& args,
                  const std::string& input = "");
 
+// Runs each program as one -e of `vexilon-cli --events` in dir and returns
+// the transcript lines after the start-up library's title line; status
+// receives the exit status.
+std::vector<std::string> Transcript(const ScratchDir& dir,
+                                    const std::vector<std::string>& programs,
+                                    int& status);
+
 // The UTF-16LE bytes of a UTF-8 text.
 std::string Utf16Bytes(const std::string& utf8);
 

@@ -11,27 +11,6 @@
 namespace vex::test {
 namespace {
 
-// The transcript lines after the start-up's, with the programs run in order.
-std::vector<std::string> Transcript(const ScratchDir& dir,
-                                    const std::vector<std::string>& programs,
-                                    int& status) {
-  std::vector<std::string> args{"--events"};
-  for (const std::string& p : programs) {
-    args.push_back("-e");
-    args.push_back(p);
-  }
-  CliResult r = RunCli(dir.path(), args);
-  status = r.status;
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = r.out.find('\n', start)) != std::string::npos;
-       start = end + 1)
-    lines.push_back(r.out.substr(start, end - start));
-  // The first line is the start-up library's title.
-  if (!lines.empty()) lines.erase(lines.begin());
-  return lines;
-}
-
 // A source file of count expressions made by make(k), k = 0, 1, ...
 template <typename Make>
 void WriteGenerated(const ScratchDir& dir, const std::string& name, int count,
