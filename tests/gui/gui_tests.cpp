@@ -16,6 +16,7 @@ namespace {
 using vexgui::Session;
 
 int failures = 0;
+int passes = 0;
 
 void Print(const std::wstring& text) {
   int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0,
@@ -31,7 +32,7 @@ void Print(const std::wstring& text) {
 bool Check(bool ok, const wchar_t* what, const std::wstring& found = L"") {
   Print(std::wstring(ok ? L"  ok   " : L"  FAIL ") + what +
         (ok || found.empty() ? L"" : L"  [found: " + found + L"]") + L"\n");
-  if (!ok) ++failures;
+  ++(ok ? passes : failures);
   return ok;
 }
 
@@ -445,7 +446,7 @@ int wmain(int argc, wchar_t** argv) {
   TestFailedStart(probe, exe, broken, L"未定義の関数です",
                   L"a failing start-up library: messages, code 0");
 
-  Print(failures == 0 ? L"all GUI tests passed\n"
-                      : std::to_wstring(failures) + L" GUI checks failed\n");
+  Print(L"GUI: " + std::to_wstring(passes) + L" passed, " +
+        std::to_wstring(failures) + L" failed\n");
   return failures;
 }
