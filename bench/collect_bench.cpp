@@ -19,13 +19,11 @@ class QuietHost : public vex::Host {
     return nullptr;
   }
   void SendCommand(int, vex::WindowWork*) override {}
-  vex::Canvas& Surface() override { return *canvas_; }
-  std::unique_ptr<vex::PrinterPage> ChoosePrinter() override {
-    return nullptr;
-  }
+  vex::Canvas& Surface() override { return canvas_; }
+  std::unique_ptr<vex::PrinterPage> ChoosePrinter() override { return nullptr; }
 
  private:
-  vex::Canvas* canvas_ = nullptr;
+  vex::NullCanvas canvas_;
 };
 
 }  // namespace

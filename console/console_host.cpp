@@ -15,6 +15,7 @@
 #include "console/utf.h"
 #include "core/messages.h"
 #include "eval/run.h"
+#include "turtle/turtle.h"
 
 namespace vex {
 
@@ -90,17 +91,7 @@ std::unique_ptr<HostFile> ConsoleHost::OpenFile(std::u16string_view name,
 
 void ConsoleHost::SendCommand(int command, WindowWork* work) {
   if (command == CMD_POLL && interp_ != nullptr) {
-    std::lock_guard<std::mutex> hold(interp_->inputLock);
-    PointerState& p = interp_->pointer;
-    if (p.rubberActive) {  // a click where the rubber band started
-      p.leftDown = 1;
-      p.rubberActive = 0;
-      p.rectHidden = 1;
-    } else if (p.leftDown) {
-      p.leftDown = 0;
-    } else {
-      p.rightClicked = 1;
-    }
+    AnswerPollWithoutMouse(*interp_);
     return;
   }
   if (work != nullptr) work->Run();

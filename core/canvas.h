@@ -52,4 +52,20 @@ class Canvas {
   virtual int ClientHeight() = 0;
 };
 
+// A surface that draws nowhere, for hosts without a picture (the fuzzers,
+// the unit tests of the language). Its client area is 800 x 600.
+class NullCanvas : public Canvas {
+ public:
+  void SelectPen(int) override {}
+  void SetMix(Mix) override {}
+  void MoveTo(int, int) override {}
+  void LineTo(int, int) override {}
+  void Arc(int, int, int, int, int, int, int, int) override {}
+  void DrawWrappedText(std::u16string_view) override {}
+  void TextOut(int, int, std::u16string_view) override {}
+  void Clear() override {}
+  int ClientWidth() override { return 800; }
+  int ClientHeight() override { return 600; }
+};
+
 }  // namespace vex

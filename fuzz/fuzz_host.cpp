@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "eval/run.h"
+#include "turtle/turtle.h"
 
 namespace vex::fuzz {
 
@@ -47,18 +48,7 @@ std::unique_ptr<HostFile> FuzzHost::OpenFile(std::u16string_view name,
 
 void FuzzHost::SendCommand(int command, WindowWork* work) {
   if (command == CMD_POLL && interp_ != nullptr) {
-    // No mouse: a click where a rubber band starts, else a right click.
-    std::lock_guard<std::mutex> hold(interp_->inputLock);
-    PointerState& p = interp_->pointer;
-    if (p.rubberActive) {
-      p.leftDown = 1;
-      p.rubberActive = 0;
-      p.rectHidden = 1;
-    } else if (p.leftDown) {
-      p.leftDown = 0;
-    } else {
-      p.rightClicked = 1;
-    }
+    AnswerPollWithoutMouse(*interp_);
     return;
   }
   if (work != nullptr) work->Run();

@@ -17,20 +17,6 @@
 
 namespace vex::fuzz {
 
-class NullCanvas : public Canvas {
- public:
-  void SelectPen(int) override {}
-  void SetMix(Mix) override {}
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override {}
-  void Arc(int, int, int, int, int, int, int, int) override {}
-  void DrawWrappedText(std::u16string_view) override {}
-  void TextOut(int, int, std::u16string_view) override {}
-  void Clear() override {}
-  int ClientWidth() override { return 800; }
-  int ClientHeight() override { return 600; }
-};
-
 class FuzzHost : public Host {
  public:
   void ShowMessage(std::u16string_view, std::u16string_view) override {}

@@ -13,20 +13,6 @@
 
 namespace vex::coretest {
 
-class BlankCanvas : public Canvas {
- public:
-  void SelectPen(int) override {}
-  void SetMix(Mix) override {}
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override {}
-  void Arc(int, int, int, int, int, int, int, int) override {}
-  void DrawWrappedText(std::u16string_view) override {}
-  void TextOut(int, int, std::u16string_view) override {}
-  void Clear() override {}
-  int ClientWidth() override { return 800; }
-  int ClientHeight() override { return 600; }
-};
-
 class CoreHost : public Host {
  public:
   void ShowMessage(std::u16string_view caption,
@@ -49,7 +35,7 @@ class CoreHost : public Host {
   std::map<std::u16string, std::string> files;  // name -> raw bytes
 
  private:
-  BlankCanvas canvas_;
+  NullCanvas canvas_;
 };
 
 // An interpreter as after start-up with an empty library: the areas, NIL and

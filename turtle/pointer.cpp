@@ -112,6 +112,20 @@ void PointerRightUp(Interp& in) {
   in.pointer.leftDown = 0;
 }
 
+void AnswerPollWithoutMouse(Interp& in) {
+  Lock hold(in.inputLock);
+  PointerState& p = in.pointer;
+  if (p.rubberActive) {
+    p.leftDown = 1;
+    p.rubberActive = 0;
+    p.rectHidden = 1;
+  } else if (p.leftDown) {
+    p.leftDown = 0;
+  } else {
+    p.rightClicked = 1;
+  }
+}
+
 void PointerMove(Interp& in, Canvas& c, int16_t x, int16_t y) {
   Lock hold(in.inputLock);
   PointerState& p = in.pointer;

@@ -92,6 +92,10 @@ void PointerLeftUp(Interp& in);
 void PointerRightDown(Interp& in);
 void PointerRightUp(Interp& in);
 void PointerMove(Interp& in, Canvas& c, int16_t x, int16_t y);
+// A poll answered by a host without a mouse: as a user who clicks without
+// moving while a rubber band waits, releases a held button, and otherwise
+// right-clicks at once (so getpoint answers NIL, getcorner its anchor).
+void AnswerPollWithoutMouse(Interp& in);
 
 // Draws (and, drawn twice, erases) the rubber band rectangle from the anchor
 // to (x, y) in invert mode on c, erasing the sprite around it. Leaves c's
