@@ -14,11 +14,11 @@
 namespace vex {
 
 struct ConsoleOptions {
-  bool events = false;       // --events: one line per event on stdout
-  bool drawEvents = false;   // --draw-events: drawing primitives too
-  int width = 800;           // --size WxH: the client size
+  bool events = false;      // --events: one line per event on stdout
+  bool drawEvents = false;  // --draw-events: drawing primitives too
+  int width = 800;          // --size WxH: the client size
   int height = 600;
-  std::string svgPath;       // --svg FILE: the surface at exit
+  std::string svgPath;                // --svg FILE: the surface at exit
   std::vector<std::string> programs;  // -e TEXT, in order
 };
 

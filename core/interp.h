@@ -49,8 +49,8 @@ constexpr int32_t INTERRUPT_INTERVAL = 1024;
 
 constexpr int PRINT_BUFFER_UNITS = 30050;
 constexpr int PRINT_LIMIT = 29999;
-constexpr int TEXT_UNITS = 4000;       // RunText and the loader's buffer
-constexpr int MAX_TEXT_UNITS = 3998;   // longest text the reader accepts
+constexpr int TEXT_UNITS = 4000;      // RunText and the loader's buffer
+constexpr int MAX_TEXT_UNITS = 3998;  // longest text the reader accepts
 
 struct Cell {
   uint16_t tag;

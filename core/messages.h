@@ -18,10 +18,12 @@ inline constexpr char16_t RUN_IN_PROGRESS[] = u"Lispプログラムの実行中�
 inline constexpr char16_t CELL_AREA_FAILED[] = u"セル領域の獲得に失敗しました";
 inline constexpr char16_t STRING_AREA_FAILED[] =
     u"ストリング領域の獲得に失敗しました";
-inline constexpr char16_t NUMBER_AREA_FAILED[] = u"数値領域の獲得に失敗しました";
+inline constexpr char16_t NUMBER_AREA_FAILED[] =
+    u"数値領域の獲得に失敗しました";
 inline constexpr char16_t GLOBAL_AREA_FAILED[] =
     u"グローバル変数領域の獲得に失敗しました";
-inline constexpr char16_t FUNCTION_AREA_FAILED[] = u"関数領域の獲得に失敗しました";
+inline constexpr char16_t FUNCTION_AREA_FAILED[] =
+    u"関数領域の獲得に失敗しました";
 inline constexpr char16_t CELL_STACK_AREA_FAILED[] =
     u"セルスタック領域の獲得に失敗しました";
 inline constexpr char16_t LOCAL_STACK_AREA_FAILED[] =
@@ -31,15 +33,18 @@ inline constexpr char16_t STARTUP_LOAD_FAILED[] =
     u"vexsys.LSPの読み込みに失敗しました";
 
 // Exhaustion: fatal, the program ends.
-inline constexpr char16_t CELL_AREA_FULL[] = u"セル領域が一杯です。終了します。";
-inline constexpr char16_t NUMBER_AREA_FULL[] = u"数値領域が一杯です。終了します。";
+inline constexpr char16_t CELL_AREA_FULL[] =
+    u"セル領域が一杯です。終了します。";
+inline constexpr char16_t NUMBER_AREA_FULL[] =
+    u"数値領域が一杯です。終了します。";
 inline constexpr char16_t STRING_AREA_FULL[] =
     u"ストリング領域が一杯です。終了します。";
 inline constexpr char16_t GLOBAL_TABLE_FULL[] =
     u"グローバル変数領域が不足しています。終了します。";
 inline constexpr char16_t FUNCTION_TABLE_FULL[] =
     u"関数領域が一杯になりました。終了します。";
-inline constexpr char16_t CELL_STACK_FULL[] = u"セルスタックが一杯です。終了します";
+inline constexpr char16_t CELL_STACK_FULL[] =
+    u"セルスタックが一杯です。終了します";
 inline constexpr char16_t LOCAL_STACK_FULL[] =
     u"ローカルスタックが一杯です。終了します";
 
@@ -48,15 +53,18 @@ inline constexpr char16_t TOO_MANY_RIGHT[] = u")が多すぎます";
 inline constexpr char16_t TOO_FEW_RIGHT[] = u")が足りません";
 inline constexpr char16_t EXPR_TOO_LONG[] = u"Ｓ式が長すぎます";
 inline constexpr char16_t RIGHT_PAREN_MISSING[] = u"右括弧が足りません";
-inline constexpr char16_t CANNOT_OPEN_FILE[] = u"ファイルを開くことができません";
-inline constexpr char16_t NOT_UNICODE_FILE[] = u"unicodeのファイルではありません";
+inline constexpr char16_t CANNOT_OPEN_FILE[] =
+    u"ファイルを開くことができません";
+inline constexpr char16_t NOT_UNICODE_FILE[] =
+    u"unicodeのファイルではありません";
 inline constexpr char16_t NO_RIGHT_PAREN[] = u")がありません";
 inline constexpr char16_t FILE_EXPR_TOO_LONG[] =
     u"S式が長すぎます。関数に分割して下さい。";
 
 // Evaluator and built-ins.
 inline constexpr char16_t SYNTAX_ERROR[] = u"文法エラー";
-inline constexpr char16_t UNBOUND_VARIABLE[] = u"その変数には代入されていません";
+inline constexpr char16_t UNBOUND_VARIABLE[] =
+    u"その変数には代入されていません";
 inline constexpr char16_t UNDEFINED_FUNCTION[] = u"未定義の関数です";
 inline constexpr char16_t NOT_A_NUMBER[] = u"数値ではありません";
 inline constexpr char16_t TOO_FEW_ARGUMENTS[] = u"引数が足りません";
@@ -66,9 +74,11 @@ inline constexpr char16_t FRAME_FAILED[] =
     u"ローカル変数領域の確保に失敗しました";
 inline constexpr char16_t FUNCALL_MISUSED[] =
     u"funcallの呼び出し方が間違っています";
-inline constexpr char16_t APPLY_MISUSED[] = u"applyの呼び出し方が間違っています";
+inline constexpr char16_t APPLY_MISUSED[] =
+    u"applyの呼び出し方が間違っています";
 inline constexpr char16_t SECOND_NOT_LIST[] = u"第２引数がリストではありません";
-inline constexpr char16_t NOT_A_HASH_TABLE[] = u"ハッシュテーブルではありません";
+inline constexpr char16_t NOT_A_HASH_TABLE[] =
+    u"ハッシュテーブルではありません";
 inline constexpr char16_t NOT_AN_ALIST[] = u"連想リストではありません";
 inline constexpr char16_t SETF_BAD_PLACE[] = u"setf:間違った表記です";
 inline constexpr char16_t SETF_SYNTAX[] = u"文法が間違っています";

@@ -104,9 +104,11 @@ Ref BuiltinEq(Interp& in, CallArgs& a) {
   Ref y = a.v[1];
   switch (Tag(in, x)) {
     case TAG_SYMBOL:
-      return Truth(in, IsSymbol(in, y) && SymbolName(in, x) == SymbolName(in, y));
+      return Truth(in,
+                   IsSymbol(in, y) && SymbolName(in, x) == SymbolName(in, y));
     case TAG_NUMBER:
-      return Truth(in, IsNumber(in, y) && NumberValue(in, x) == NumberValue(in, y));
+      return Truth(in,
+                   IsNumber(in, y) && NumberValue(in, x) == NumberValue(in, y));
     case TAG_LIST:
       return Truth(in, x == y);
     default:
@@ -122,6 +124,8 @@ Ref BuiltinNumberp(Interp& in, CallArgs& a) {
   return Truth(in, IsNumber(in, a.v[0]));
 }
 
-Ref BuiltinNull(Interp& in, CallArgs& a) { return Truth(in, IsNil(in, a.v[0])); }
+Ref BuiltinNull(Interp& in, CallArgs& a) {
+  return Truth(in, IsNil(in, a.v[0]));
+}
 
 }  // namespace vex

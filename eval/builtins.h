@@ -24,10 +24,10 @@ struct CallArgs {
 using Handler = Ref (*)(Interp& in, CallArgs& a);
 
 enum class ArgMode : uint8_t {
-  None,              // the rest of the form is not looked at
-  Evaluated,         // at least minArgs, evaluated before the handler runs
-  PassEvaluated,     // as Evaluated, but a failed value reaches the handler
-  Special,           // at least minArgs; the handler decides what to evaluate
+  None,           // the rest of the form is not looked at
+  Evaluated,      // at least minArgs, evaluated before the handler runs
+  PassEvaluated,  // as Evaluated, but a failed value reaches the handler
+  Special,        // at least minArgs; the handler decides what to evaluate
 };
 
 struct BuiltinRow {

@@ -9,7 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vex::fuzz::FuzzHost host;
   vex::Interp& in = vex::fuzz::SharedInterp(host);
-  host.SetFile(u"f.LSP", std::string(reinterpret_cast<const char*>(data), size));
+  host.SetFile(u"f.LSP",
+               std::string(reinterpret_cast<const char*>(data), size));
   vex::fuzz::RunWithBudget(in, u"(load 'f)");
   return 0;
 }

@@ -95,14 +95,15 @@ void CollectForStress(Interp& in) {
       in.cells[i] = Cell{0x7878, MARK_FREE, 0, 0};
   for (uint32_t i = 0; i < in.numberHigh; ++i)
     if (in.numbers[i].mark != MARK_USED)
-      in.numbers[i] = NumberSlot{MARK_FREE, std::numeric_limits<float>::quiet_NaN()};
+      in.numbers[i] =
+          NumberSlot{MARK_FREE, std::numeric_limits<float>::quiet_NaN()};
 }
 
 #ifdef VEX_GC_STRESS
 void StaleReference(Interp& in, Ref r) {
-  std::fprintf(stderr,
-               "vexilon: Cell %u used after the collector freed it (tag %04x)\n",
-               unsigned(r), unsigned(in.cells[r].tag));
+  std::fprintf(
+      stderr, "vexilon: Cell %u used after the collector freed it (tag %04x)\n",
+      unsigned(r), unsigned(in.cells[r].tag));
   std::abort();
 }
 #endif

@@ -82,9 +82,8 @@ bool InitMemory(Interp& in) {
        sizeof(FunctionEntry), msg::FUNCTION_AREA_FAILED},
       {reinterpret_cast<void**>(&in.cellStack), size_t(CELL_STACK_CAPACITY),
        sizeof(Ref), msg::CELL_STACK_AREA_FAILED},
-      {reinterpret_cast<void**>(&in.localStack),
-       size_t(LOCAL_STACK_CAPACITY), sizeof(uint32_t),
-       msg::LOCAL_STACK_AREA_FAILED},
+      {reinterpret_cast<void**>(&in.localStack), size_t(LOCAL_STACK_CAPACITY),
+       sizeof(uint32_t), msg::LOCAL_STACK_AREA_FAILED},
   };
   for (const Area& a : areas) {
     *a.slot = std::calloc(a.count, a.size);
@@ -211,8 +210,7 @@ NameRef InternName(Interp& in, std::u16string_view name) {
   in.strings[at + name.size()] = 0;
   in.stringTop += uint32_t(name.size()) + 1;
   in.names[at].builtin = uint8_t(BuiltinRowOf(name));
-  in.internIndex.emplace(std::u16string_view(in.strings + at, name.size()),
-                         at);
+  in.internIndex.emplace(std::u16string_view(in.strings + at, name.size()), at);
   return at;
 }
 

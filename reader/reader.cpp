@@ -9,13 +9,14 @@
 // the element-by-element definition: each list Cell is taken before its
 // element is read, and the Cells of a list are pushed after all Cells of its
 // elements, the Cell that heads the list last.
+#include "reader/reader.h"
+
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/messages.h"
 #include "memory/memory.h"
-#include "reader/reader.h"
 
 namespace vex {
 

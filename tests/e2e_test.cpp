@@ -131,7 +131,8 @@ class E2eCase : public testing::Test {
     const std::vector<std::string>& startup = StartupLines();
     ASSERT_GE(got.size(), startup.size()) << r.out << r.err;
     ASSERT_TRUE(std::equal(startup.begin(), startup.end(), got.begin()))
-        << "start-up transcript differs:\n" << r.out;
+        << "start-up transcript differs:\n"
+        << r.out;
     got.erase(got.begin(), got.begin() + long(startup.size()));
     EXPECT_EQ(got, c_.expected) << c_.file << ":" << c_.line << "\n" << r.err;
     EXPECT_EQ(r.status, c_.status) << r.err;
@@ -143,7 +144,8 @@ class E2eCase : public testing::Test {
 
 std::string TestName(const std::string& text) {
   std::string out;
-  for (char c : text) out += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  for (char c : text)
+    out += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   return out;
 }
 

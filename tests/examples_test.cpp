@@ -85,8 +85,8 @@ TEST_P(ExampleRun, RunsWithoutErrorAndDrawsItsPicture) {
   size_t first = 0;
   while (first < n && want[first] == have[first]) ++first;
   if (first < n || want.size() != have.size()) {
-    ADD_FAILURE() << name << ": the drawing differs from examples/svg/"
-                  << name << ".svg at line " << first + 1 << "\n  expected: "
+    ADD_FAILURE() << name << ": the drawing differs from examples/svg/" << name
+                  << ".svg at line " << first + 1 << "\n  expected: "
                   << (first < want.size() ? want[first] : "(end)")
                   << "\n  got:      "
                   << (first < have.size() ? have[first] : "(end)")
