@@ -33,7 +33,7 @@ for t in "${targets[@]}"; do
   [ "$t" = eval ] && dict=(-dict=fuzz/eval.dict)
   echo "== $t: ${seconds}s"
   if ! "build/fuzz/fuzz/${t}_fuzz" "$work" "fuzz/corpus/$t" "${dict[@]}" \
-      -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
+      -max_total_time="$seconds" -max_len=4096 -timeout=60 -rss_limit_mb=4096 \
       -artifact_prefix="$findings/" -print_final_stats=1 2>"build/fuzz/$t.log"; then
     status=1
     tail -40 "build/fuzz/$t.log"
