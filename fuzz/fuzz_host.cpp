@@ -56,7 +56,11 @@ void FuzzHost::SendCommand(int command, WindowWork* work) {
 
 Interp& SharedInterp(FuzzHost& host) {
   static std::unique_ptr<Interp> shared;
-  if (!shared || shared->closing) {
+  // A collection passes over every Cell ever handed out; once many inputs
+  // have used a large part of the area, a fresh interpreter keeps each
+  // (gc) cheap.
+  constexpr uint32_t FRESH_CELLS = 1u << 21;
+  if (!shared || shared->closing || shared->cellHigh > FRESH_CELLS) {
     shared.reset();
     host.SetFile(u"src\\vexsys.LSP", "\xFF\xFE");
     shared = std::make_unique<Interp>(host);

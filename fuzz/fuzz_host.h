@@ -42,7 +42,8 @@ class FuzzHost : public Host {
 };
 
 // The shared interpreter, started (with an empty start-up library) on the
-// first call and made again after a fatal condition.
+// first call and made again after a fatal condition or once it has used a
+// large part of the Cell area.
 Interp& SharedInterp(FuzzHost& host);
 
 // Runs one typed program with a step budget; the value or ERROR_VALUE.
