@@ -29,6 +29,9 @@ bool KeysEqual(Interp& in, Ref a, Ref b) {
 Ref FindEntryCell(Interp& in, Ref testCell, Ref key, Ref& prev) {
   prev = testCell;
   for (Ref cell = Cdr(in, testCell);; cell = Cdr(in, cell)) {
+    // A walk over a long table is stopped like any long run (Ctrl-C, a
+    // step budget), before anything is changed.
+    if (RunMustStop(in)) return ERROR_VALUE;
     if (IsNil(in, cell)) return in.NIL;
     if (!IsList(in, cell) || !IsList(in, Car(in, cell))) {
       ShowError(in, msg::NOT_AN_ALIST);
