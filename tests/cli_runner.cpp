@@ -119,6 +119,14 @@ CliResult RunCli(const std::string& dir, const std::vector<std::string>& args,
   return r;
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream s(text);
+  std::string line;
+  while (std::getline(s, line)) lines.push_back(line);
+  return lines;
+}
+
 std::vector<std::string> Transcript(const ScratchDir& dir,
                                     const std::vector<std::string>& programs,
                                     int& status) {

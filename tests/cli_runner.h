@@ -43,6 +43,9 @@ std::vector<std::string> Transcript(const ScratchDir& dir,
                                     const std::vector<std::string>& programs,
                                     int& status);
 
+// The lines of a text, without their line ends.
+std::vector<std::string> Lines(const std::string& text);
+
 // The UTF-16LE bytes of a UTF-8 text.
 std::string Utf16Bytes(const std::string& utf8);
 

@@ -97,14 +97,6 @@ std::vector<Case> ReadCases(const fs::path& path) {
   return cases;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream s(text);
-  std::string line;
-  while (std::getline(s, line)) lines.push_back(line);
-  return lines;
-}
-
 // The transcript of a start-up with nothing to run.
 const std::vector<std::string>& StartupLines() {
   static const std::vector<std::string> lines = [] {

@@ -44,14 +44,6 @@ std::string ReadFile(const fs::path& path) {
   return s.str();
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream s(text);
-  std::string line;
-  while (std::getline(s, line)) lines.push_back(line);
-  return lines;
-}
-
 TEST(Examples, EveryExampleHasItsPictureAndEveryPictureItsExample) {
   std::vector<std::string> programs = Stems(ExamplesDir(), ".LSP");
   EXPECT_GE(programs.size(), 10u);

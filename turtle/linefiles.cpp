@@ -285,24 +285,6 @@ void LoadRoutine(Interp& in) {
       tail == ERROR_VALUE ? ERROR_VALUE : MakeList(in, lineList, tail);
 }
 
-class SaveWork final : public WindowWork {
- public:
-  explicit SaveWork(Interp& in) : in_(in) {}
-  void Run() override { SaveRoutine(in_); }
-
- private:
-  Interp& in_;
-};
-
-class LoadWork final : public WindowWork {
- public:
-  explicit LoadWork(Interp& in) : in_(in) {}
-  void Run() override { LoadRoutine(in_); }
-
- private:
-  Interp& in_;
-};
-
 }  // namespace
 
 Ref BuiltinWritelc(Interp& in, CallArgs& a) {
@@ -311,7 +293,7 @@ Ref BuiltinWritelc(Interp& in, CallArgs& a) {
   in.PendingName = a.v[2];
   // A command that never ran (the window went away) reads as a failure.
   in.PrintResult = 0;
-  SaveWork work(in);
+  RoutineWork<SaveRoutine> work(in);
   in.host.SendCommand(CMD_WRITE_LINES, &work);
   return in.PrintResult ? in.T : in.NIL;
 }
@@ -319,7 +301,7 @@ Ref BuiltinWritelc(Interp& in, CallArgs& a) {
 Ref BuiltinReadlc(Interp& in, CallArgs& a) {
   in.PendingName = a.v[0];
   in.ReadResult = ERROR_VALUE;
-  LoadWork work(in);
+  RoutineWork<LoadRoutine> work(in);
   in.host.SendCommand(CMD_READ_LINES, &work);
   return in.ReadResult;
 }

@@ -63,22 +63,13 @@ void PrintRoutine(Interp& in) {
   page->EndDocument();
 }
 
-class PrintWork final : public WindowWork {
- public:
-  explicit PrintWork(Interp& in) : in_(in) {}
-  void Run() override { PrintRoutine(in_); }
-
- private:
-  Interp& in_;
-};
-
 }  // namespace
 
 Ref BuiltinPrintout(Interp& in, CallArgs& a) {
   in.PendingLines = a.v[0];
   in.PendingArcs = a.v[1];
   in.PrintResult = 0;
-  PrintWork work(in);
+  RoutineWork<PrintRoutine> work(in);
   in.host.SendCommand(CMD_PRINT, &work);
   return in.PrintResult ? in.T : in.NIL;
 }

@@ -82,6 +82,18 @@ void BeginRunDrawing(Interp& in);
 // and draws the sprite once on c, whatever the visible flag says.
 void FirstPaint(Interp& in, Canvas& c, int clientWidth, int clientHeight);
 
+// Work handed to the window thread that runs one routine on the interpreter
+// (the save, load and print routines of the line files and printing).
+template <void (*Routine)(Interp&)>
+class RoutineWork final : public WindowWork {
+ public:
+  explicit RoutineWork(Interp& in) : in_(in) {}
+  void Run() override { Routine(in_); }
+
+ private:
+  Interp& in_;
+};
+
 // --- mouse and keys (pointer.cpp) -------------------------------------------
 
 // The updates of the window thread's mouse handlers, each made under
