@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -91,6 +92,10 @@ class Host {
   virtual void Pause(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
+  // Called once for each of the large areas just after it was reserved
+  // (zero-filled, untouched). A host may ask the system to back it with
+  // large pages, so a program that uses much of it takes few page faults.
+  virtual void PrepareArea(void* /*area*/, size_t /*bytes*/) {}
   // The print dialog (window thread): the chosen printer, or nullptr when
   // the user cancelled or the dialog failed.
   virtual std::unique_ptr<PrinterPage> ChoosePrinter() = 0;

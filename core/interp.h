@@ -149,9 +149,10 @@ struct Interp {
   Ref NIL = 0;
   Ref T = 0;
 
-  // The evaluation's native stack guard (set by the host per thread).
-  uintptr_t stackBase = 0;
-  size_t stackBudget = 0;
+  // The evaluation's native stack guard (set by the host per thread): a
+  // call nests only while the stack pointer is above this address; 0 for
+  // no guard.
+  uintptr_t stackLimit = 0;
 
   // A fatal condition, or the user, has asked the window to close; written
   // by both threads.

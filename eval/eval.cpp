@@ -1,6 +1,6 @@
 // The evaluator and its special forms.
 //
-// Design note. Evaluate is recursive; every sub-form goes through
+// Design note. Evaluation is recursive; every sub-form goes through
 // EvalProtect, which pushes each non-symbol result on the CellStack so the
 // collector sees it for the rest of the unit of work. Operators are looked up
 // through the interned name's side table: the built-in row first (the table
@@ -38,25 +38,51 @@ Ref SyntaxError(Interp& in) {
 
 // True when the native stack has room for one more level of evaluation.
 bool StackHasRoom(Interp& in) {
-  if (in.stackBase == 0) return true;
   char probe = 0;
-  auto here = reinterpret_cast<uintptr_t>(&probe);
-  uintptr_t base = in.stackBase;
-  return here > base || base - here < in.stackBudget;
+  return reinterpret_cast<uintptr_t>(&probe) > in.stackLimit;
 }
 
-Binding* FindLocal(Interp& in, Frame& frame, NameRef name) {
+Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
   Binding* b = in.bindings + frame.base;
   for (int32_t i = 0; i < frame.count; ++i)
     if (b[i].name == name) return &b[i];
   return nullptr;
 }
 
-Ref Dispatch(Interp& in, Ref form, int row, Frame& frame) {
+[[gnu::noinline, gnu::cold]] Ref NestingTooDeep(Interp& in) {
+  ShowError(in, msg::NESTING_TOO_DEEP);
+  return ERROR_VALUE;
+}
+
+[[gnu::noinline, gnu::cold]] Ref UnboundVariable(Interp& in) {
+  ShowError(in, msg::UNBOUND_VARIABLE);
+  return ERROR_VALUE;
+}
+
+// The value of a symbol: the Frame's Binding of its name, else the global
+// variable.
+Ref SymbolValue(Interp& in, NameRef name, const Frame& frame) {
+  if (Binding* b = FindLocal(in, frame, name)) return b->value;
+  int32_t g = FindGlobal(in, name);
+  if (g >= 0) return in.globals[g].value;
+  return UnboundVariable(in);
+}
+
+// A call: the operator is a built-in (by the table's order) or a user
+// function. Kept apart from EvalProtect so the frequent atoms take a short
+// path.
+[[gnu::noinline]] Ref EvaluateCall(Interp& in, Ref form, Frame& frame) {
+  if (!StackHasRoom(in)) return NestingTooDeep(in);
+  if (RunMustStop(in)) return ERROR_VALUE;
+  const Cell& call = LiveCell(in, form);
+  const Cell& head = LiveCell(in, call.car);
+  if (head.tag != TAG_SYMBOL) return SyntaxError(in);
+  int row = in.names[head.car].builtin;
+  if (row == 0) return CallFunction(in, form, frame);
+
   const BuiltinRow& r = BuiltinAt(row);
-  CallArgs a{Cdr(in, form), &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
-  if (r.mode != ArgMode::None && !HasArgs(in, a.args, r.minArgs))
-    return SyntaxError(in);
+  CallArgs a{call.cdr, &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
+  if (r.minArgs != 0 && !HasArgs(in, a.args, r.minArgs)) return SyntaxError(in);
   if (r.mode == ArgMode::Evaluated || r.mode == ArgMode::PassEvaluated) {
     Ref p = a.args;
     for (int k = 0; k < r.minArgs; ++k, p = Cdr(in, p)) {
@@ -69,40 +95,6 @@ Ref Dispatch(Interp& in, Ref form, int row, Frame& frame) {
 }
 
 }  // namespace
-
-namespace {
-
-// A call: the operator is a built-in (by the table's order) or a user
-// function. Kept apart from Evaluate so the frequent atoms take a short path.
-[[gnu::noinline]] Ref EvaluateCall(Interp& in, Ref form, Frame& frame) {
-  if (!StackHasRoom(in)) {
-    ShowError(in, msg::NESTING_TOO_DEEP);
-    return ERROR_VALUE;
-  }
-  if (RunMustStop(in)) return ERROR_VALUE;
-  Ref head = Car(in, form);
-  if (!IsSymbol(in, head)) return SyntaxError(in);
-  int row = in.names[SymbolName(in, head)].builtin;
-  if (row != 0) return Dispatch(in, form, row, frame);
-  return CallFunction(in, form, frame);
-}
-
-[[gnu::noinline]] Ref UnboundVariable(Interp& in) {
-  ShowError(in, msg::UNBOUND_VARIABLE);
-  return ERROR_VALUE;
-}
-
-}  // namespace
-
-Ref Evaluate(Interp& in, Ref form, Frame& frame) {
-  const Cell& c = LiveCell(in, form);
-  if (c.tag == TAG_NUMBER) return form;
-  if (c.tag == TAG_LIST) return EvaluateCall(in, form, frame);
-  if (Binding* b = FindLocal(in, frame, c.car)) return b->value;
-  int32_t g = FindGlobal(in, c.car);
-  if (g >= 0) return in.globals[g].value;
-  return UnboundVariable(in);
-}
 
 bool CheckInterrupt(Interp& in) {
   if (in.runStopped || in.closing) {
@@ -122,11 +114,23 @@ bool CheckInterrupt(Interp& in) {
   return true;
 }
 
-Ref EvalProtect(Interp& in, Ref form, Frame& frame) {
-  Ref v = Evaluate(in, form, frame);
-  if (v == ERROR_VALUE) return ERROR_VALUE;
-  if (!IsSymbol(in, v) && !PushCell(in, v)) return ERROR_VALUE;
-  return v;
+namespace {
+
+// A value that is neither ERROR_VALUE nor a symbol is pushed on the
+// CellStack, so the collector sees it for the rest of the unit of work.
+Ref Protect(Interp& in, Ref v) {
+  if (v == ERROR_VALUE || IsSymbol(in, v)) return v;
+  return PushCell(in, v) ? v : ERROR_VALUE;
+}
+
+}  // namespace
+
+Ref EvalCallProtect(Interp& in, Ref form, Frame& frame) {
+  return Protect(in, EvaluateCall(in, form, frame));
+}
+
+Ref EvalSymbolProtect(Interp& in, NameRef name, const Frame& frame) {
+  return Protect(in, SymbolValue(in, name, frame));
 }
 
 Ref RunBody(Interp& in, Ref forms, Frame& frame) {

@@ -3,15 +3,24 @@
 
 #include "core/interp.h"
 #include "eval/builtins.h"
+#include "memory/memory.h"
 
 namespace vex {
 
-// The value of form in frame, or ERROR_VALUE after the failure was shown.
-// Called only through EvalProtect.
-Ref Evaluate(Interp& in, Ref form, Frame& frame);
-// Evaluate, then push a result that is neither ERROR_VALUE nor a symbol on
-// the CellStack.
-Ref EvalProtect(Interp& in, Ref form, Frame& frame);
+// The parts of EvalProtect: a call form, and a symbol's value (each pushed
+// unless it is a symbol or ERROR_VALUE).
+Ref EvalCallProtect(Interp& in, Ref form, Frame& frame);
+Ref EvalSymbolProtect(Interp& in, NameRef name, const Frame& frame);
+
+// The value of form in frame, or ERROR_VALUE after the failure was shown;
+// a value that is not a symbol is pushed on the CellStack. Numbers are
+// their own values and take the shortest path.
+inline Ref EvalProtect(Interp& in, Ref form, Frame& frame) {
+  const Cell& c = LiveCell(in, form);
+  if (c.tag == TAG_NUMBER) return PushCell(in, form) ? form : ERROR_VALUE;
+  if (c.tag == TAG_LIST) return EvalCallProtect(in, form, frame);
+  return EvalSymbolProtect(in, c.car, frame);
+}
 // Evaluates the forms of a list in order: the last value, NIL for none.
 Ref RunBody(Interp& in, Ref forms, Frame& frame);
 

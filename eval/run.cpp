@@ -66,8 +66,8 @@ void SetStackGuard(Interp& in, size_t budget) {
   char here = 0;
   // The address of a local of the caller's frame marks the top of the
   // evaluation's stack; the guard compares addresses, nothing is written.
-  in.stackBase = reinterpret_cast<uintptr_t>(&here);
-  in.stackBudget = budget;
+  auto base = reinterpret_cast<uintptr_t>(&here);
+  in.stackLimit = base > budget ? base - budget : 0;
 }
 
 }  // namespace vex

@@ -91,6 +91,7 @@ bool InitMemory(Interp& in) {
       Fatal(in, a.failure);
       return false;
     }
+    in.host.PrepareArea(*a.slot, a.count * a.size);
     if (a.slot == reinterpret_cast<void**>(&in.cells))
       in.FreeCells = CELL_CAPACITY;
     if (a.slot == reinterpret_cast<void**>(&in.numbers))
@@ -133,12 +134,17 @@ void ResetMarks(Interp& in) {
   for (uint32_t i = 0; i < in.numberHigh; ++i) in.numbers[i].mark = MARK_FREE;
 }
 
-Ref AllocCell(Interp& in) {
-  constexpr uint32_t last = CELL_CAPACITY - 1;  // never handed out
-  for (uint32_t examined = 0; examined < last; ++examined) {
+namespace {
+
+constexpr uint32_t LAST_CELL = CELL_CAPACITY - 1;  // never handed out
+constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
+
+// The next-fit search from the cursor, wrapping at the last Cell.
+[[gnu::noinline]] Ref SearchCell(Interp& in) {
+  for (uint32_t examined = 0; examined < LAST_CELL; ++examined) {
     uint32_t index = in.cellCursor;
     if (index >= in.cellHigh) in.cellHigh = index + 1;
-    if (++in.cellCursor == last) {
+    if (++in.cellCursor == LAST_CELL) {
       in.cellCursor = 0;
       in.WrapFlag = 1;
     }
@@ -153,12 +159,11 @@ Ref AllocCell(Interp& in) {
   return ERROR_VALUE;
 }
 
-int32_t AllocNumberSlot(Interp& in, float value) {
-  constexpr uint32_t last = NUMBER_CAPACITY - 1;
-  for (uint32_t examined = 0; examined < last; ++examined) {
+[[gnu::noinline]] int32_t SearchNumberSlot(Interp& in, float value) {
+  for (uint32_t examined = 0; examined < LAST_SLOT; ++examined) {
     uint32_t index = in.numberCursor;
     if (index >= in.numberHigh) in.numberHigh = index + 1;
-    if (++in.numberCursor == last) in.numberCursor = 0;
+    if (++in.numberCursor == LAST_SLOT) in.numberCursor = 0;
     NumberSlot& s = in.numbers[index];
     if (s.mark != MARK_USED) {
       --in.FreeNumbers;
@@ -169,6 +174,34 @@ int32_t AllocNumberSlot(Interp& in, float value) {
   }
   Fatal(in, msg::NUMBER_AREA_FULL);
   return -1;
+}
+
+}  // namespace
+
+// Most allocations find the element under the cursor free and need no wrap;
+// only the others search.
+Ref AllocCell(Interp& in) {
+  uint32_t index = in.cellCursor;
+  Cell& c = in.cells[index + 1];
+  if (index + 1 >= LAST_CELL || c.mark == MARK_USED) return SearchCell(in);
+  in.cellCursor = index + 1;
+  if (index >= in.cellHigh) in.cellHigh = index + 1;
+  --in.FreeCells;
+  c.mark = MARK_USED;
+  return index + 1;
+}
+
+int32_t AllocNumberSlot(Interp& in, float value) {
+  uint32_t index = in.numberCursor;
+  NumberSlot& s = in.numbers[index];
+  if (index + 1 >= LAST_SLOT || s.mark == MARK_USED)
+    return SearchNumberSlot(in, value);
+  in.numberCursor = index + 1;
+  if (index >= in.numberHigh) in.numberHigh = index + 1;
+  --in.FreeNumbers;
+  s.value = value;
+  s.mark = MARK_USED;
+  return int32_t(index);
 }
 
 Ref MakeNumber(Interp& in, float value) {

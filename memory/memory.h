@@ -80,7 +80,12 @@ std::u16string_view NameText(Interp& in, NameRef name);
 // --- root stacks (stacks.cpp) ---------------------------------------------
 
 // Pushes a Cell or the null marker; false after the fatal message.
-bool PushCell(Interp& in, Ref cell);
+bool CellStackFull(Interp& in);
+inline bool PushCell(Interp& in, Ref cell) {
+  if (in.cellTop >= uint32_t(CELL_STACK_CAPACITY - 1)) return CellStackFull(in);
+  in.cellStack[in.cellTop++] = cell;
+  return true;
+}
 // Pushes the marker (count 0 means the marker) or the Frame's Bindings;
 // false after the fatal message.
 bool PushLocalMarker(Interp& in);

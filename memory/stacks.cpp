@@ -9,13 +9,9 @@
 
 namespace vex {
 
-bool PushCell(Interp& in, Ref cell) {
-  if (in.cellTop >= uint32_t(CELL_STACK_CAPACITY - 1)) {
-    Fatal(in, msg::CELL_STACK_FULL);
-    return false;
-  }
-  in.cellStack[in.cellTop++] = cell;
-  return true;
+bool CellStackFull(Interp& in) {
+  Fatal(in, msg::CELL_STACK_FULL);
+  return false;
 }
 
 namespace {
@@ -40,14 +36,17 @@ bool PushLocals(Interp& in, const Frame& frame) {
 }
 
 void PopCellsToMarker(Interp& in) {
-  while (in.cellTop > 0 && in.cellStack[in.cellTop - 1] != ERROR_VALUE)
-    --in.cellTop;
-  if (in.cellTop > 0) --in.cellTop;
+  const Ref* stack = in.cellStack;
+  uint32_t top = in.cellTop;
+  while (top > 0 && stack[top - 1] != ERROR_VALUE) --top;
+  in.cellTop = top > 0 ? top - 1 : 0;
 }
 
 void PopLocalsToMarker(Interp& in) {
-  while (in.localTop > 0 && in.localStack[in.localTop - 1] != 0) --in.localTop;
-  if (in.localTop > 0) --in.localTop;
+  const uint32_t* stack = in.localStack;
+  uint32_t top = in.localTop;
+  while (top > 0 && stack[top - 1] != 0) --top;
+  in.localTop = top > 0 ? top - 1 : 0;
 }
 
 }  // namespace vex
