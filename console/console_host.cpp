@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "console/utf.h"
@@ -104,19 +105,18 @@ std::unique_ptr<HostFile> ConsoleHost::OpenFile(std::u16string_view name,
 
 // Large pages for the large areas: a program that makes millions of Cells
 // would otherwise spend a third of its time in page faults. Only the
-// aligned interior of the area is advised; the system may decline.
-void ConsoleHost::PrepareArea(void* area, size_t bytes) {
+// aligned interior of an area is advised; the system may decline.
+void* ConsoleHost::ReserveArea(size_t bytes) {
+  void* area = std::calloc(bytes, 1);
 #ifdef __linux__
   constexpr uintptr_t LARGE_PAGE = uintptr_t(2) << 20;
   auto start = reinterpret_cast<uintptr_t>(area);
   uintptr_t first = (start + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1);
   uintptr_t end = (start + bytes) & ~(LARGE_PAGE - 1);
-  if (end > first)
+  if (area != nullptr && end > first)
     madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-#else
-  (void)area;
-  (void)bytes;
 #endif
+  return area;
 }
 
 void ConsoleHost::SendCommand(int command, WindowWork* work) {

@@ -35,7 +35,7 @@ class ConsoleHost : public Host {
   void SendCommand(int command, WindowWork* work) override;
   Canvas& Surface() override { return canvas_; }
   std::unique_ptr<PrinterPage> ChoosePrinter() override { return nullptr; }
-  void PrepareArea(void* area, size_t bytes) override;
+  void* ReserveArea(size_t bytes) override;
 
   // Lets the window-less polls of point input answer: the interpreter whose
   // pointer state they update.

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <thread>
@@ -92,10 +93,11 @@ class Host {
   virtual void Pause(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
-  // Called once for each of the large areas just after it was reserved
-  // (zero-filled, untouched). A host may ask the system to back it with
-  // large pages, so a program that uses much of it takes few page faults.
-  virtual void PrepareArea(void* /*area*/, size_t /*bytes*/) {}
+  // Reserves a zero-filled area of the interpreter without touching it, or
+  // nullptr; the interpreter gives it back with ReleaseArea. A host may place
+  // large areas where they fault in cheaply (large pages, fresh mappings).
+  virtual void* ReserveArea(size_t bytes) { return std::calloc(bytes, 1); }
+  virtual void ReleaseArea(void* area, size_t /*bytes*/) { std::free(area); }
   // The print dialog (window thread): the chosen printer, or nullptr when
   // the user cancelled or the dialog failed.
   virtual std::unique_ptr<PrinterPage> ChoosePrinter() = 0;

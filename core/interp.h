@@ -46,6 +46,9 @@ constexpr int32_t LOCAL_STACK_CAPACITY = 3200000;
 constexpr int32_t BINDING_ARENA_CAPACITY = 4000000;
 constexpr int32_t GC_THRESHOLD = 1000;
 constexpr int32_t INTERRUPT_INTERVAL = 1024;
+// What a collection costs a run with a step budget: one step for this many
+// elements of the areas it passes over.
+constexpr int32_t COLLECT_ELEMENTS_PER_STEP = 64;
 
 constexpr int PRINT_BUFFER_UNITS = 30050;
 constexpr int PRINT_LIMIT = 29999;
@@ -163,7 +166,8 @@ struct Interp {
   // fuzzers) stops it too. The evaluator looks at both every
   // INTERRUPT_INTERVAL steps.
   std::atomic<bool> interruptRequested{false};
-  int64_t stepBudget = -1;  // steps a run may take; -1 for no limit
+  int64_t stepBudget = -1;  // steps a run may take (collections count too);
+                            // -1 for no limit
   int32_t pollCountdown = 0;
   bool runStopped = false;  // the current run was stopped; it only unwinds
 

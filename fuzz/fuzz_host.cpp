@@ -1,6 +1,9 @@
 // The fuzz targets' host and shared interpreter.
 #include "fuzz/fuzz_host.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <mutex>
 
 #include "eval/run.h"
@@ -46,6 +49,33 @@ std::unique_ptr<HostFile> FuzzHost::OpenFile(std::u16string_view name,
   return std::make_unique<MemoryFile>(&files_[key]);
 }
 
+namespace {
+
+constexpr uintptr_t PAGE = 4096;
+
+size_t PagesFor(size_t bytes) { return (bytes + PAGE - 1) & ~(PAGE - 1); }
+
+}  // namespace
+
+// Fresh mappings: renewing the interpreter then costs only the pages its
+// runs touched, where the sanitizer's allocator would poison and unpoison
+// the shadow of all its areas (some 600 MB) each time. Each area ends just
+// before a page without access, so a run past its end stops at once.
+void* FuzzHost::ReserveArea(size_t bytes) {
+  size_t pages = PagesFor(bytes);
+  void* map = mmap(nullptr, pages + PAGE, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (map == MAP_FAILED) return nullptr;
+  auto base = reinterpret_cast<uintptr_t>(map);
+  mprotect(reinterpret_cast<void*>(base + pages), PAGE, PROT_NONE);
+  return reinterpret_cast<void*>(base + ((pages - bytes) & ~uintptr_t(15)));
+}
+
+void FuzzHost::ReleaseArea(void* area, size_t bytes) {
+  uintptr_t base = reinterpret_cast<uintptr_t>(area) & ~(PAGE - 1);
+  munmap(reinterpret_cast<void*>(base), PagesFor(bytes) + PAGE);
+}
+
 void FuzzHost::SendCommand(int command, WindowWork* work) {
   if (command == CMD_POLL && interp_ != nullptr) {
     AnswerPollWithoutMouse(*interp_);
@@ -56,10 +86,10 @@ void FuzzHost::SendCommand(int command, WindowWork* work) {
 
 Interp& SharedInterp(FuzzHost& host) {
   static std::unique_ptr<Interp> shared;
-  // A collection passes over every Cell ever handed out; once many inputs
-  // have used a large part of the area, a fresh interpreter keeps each
-  // (gc) cheap.
-  constexpr uint32_t FRESH_CELLS = 1u << 19;
+  // A collection passes over every Cell ever handed out, and a fresh
+  // interpreter costs only the pages its runs touched: renewing it often
+  // keeps each (gc) cheap.
+  constexpr uint32_t FRESH_CELLS = 1u << 14;
   if (!shared || shared->closing || shared->cellHigh > FRESH_CELLS) {
     shared.reset();
     host.SetFile(u"src\\vexsys.LSP", "\xFF\xFE");
@@ -105,10 +135,3 @@ std::u16string TextOf(const uint8_t* data, size_t size) {
 }
 
 }  // namespace vex::fuzz
-
-// Remaking the interpreter frees and reserves its areas (some 600 MB): kept
-// out of the sanitizer's quarantine, that is an unmap and a map instead of
-// a slow recycling pass, which keeps the targets fast.
-extern "C" const char* __asan_default_options() {
-  return "quarantine_size_mb=16";
-}

@@ -28,6 +28,8 @@ class FuzzHost : public Host {
   Canvas& Surface() override { return canvas_; }
   std::unique_ptr<PrinterPage> ChoosePrinter() override { return nullptr; }
   void Pause(int) override {}
+  void* ReserveArea(size_t bytes) override;
+  void ReleaseArea(void* area, size_t bytes) override;
 
   // The file the core opens under name (names as the core spells them).
   void SetFile(const std::u16string& name, std::string bytes) {

@@ -78,6 +78,18 @@ void Collect(Interp& in) {
     usedNumbers += in.numbers[i].mark == MARK_USED;
   in.FreeCells = CELL_CAPACITY - usedCells;
   in.FreeNumbers = NUMBER_CAPACITY - usedNumbers;
+  // A run with a step budget pays for the passes too, so a program that
+  // collects in a loop ends as soon as one that evaluates in a loop. A spent
+  // budget is looked at by the next step; it stays at 0, as a negative one
+  // means no limit.
+  if (in.stepBudget >= 0) {
+    int64_t cost = int64_t(in.cellHigh) + in.numberHigh + in.cellTop;
+    in.stepBudget -= cost / COLLECT_ELEMENTS_PER_STEP;
+    if (in.stepBudget <= 0) {
+      in.stepBudget = 0;
+      in.pollCountdown = 0;
+    }
+  }
 
   std::u16string line = msg::GC_CELLS;
   for (char ch : std::to_string(usedCells)) line += char16_t(ch);

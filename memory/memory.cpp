@@ -1,20 +1,21 @@
 // The fixed areas: Cells, NumberSlots, names, global variables, functions.
 //
-// Design note. Every area is reserved once with calloc, which hands out
-// zero pages without touching them, so a 384 MB CellArea costs nothing until
-// Cells are used. A zero-filled Cell has mark 0, which is not MARK_USED and
-// so counts as free: the allocators treat "not in use" as free, and the
-// collector's reset and count passes cover only [0, high), the part of an
-// area that allocation has ever examined. Observable behaviour (next-fit
-// order, the wrap flag, the free counts) is that of a fully reset area.
+// Design note. Every area is reserved once through the host (calloc unless
+// the host knows better), which hands out zero pages without touching them, so
+// a 384 MB CellArea costs nothing until Cells are used. A zero-filled Cell has
+// mark 0, which is not MARK_USED and so counts as free: the allocators treat
+// "not in use" as free, and the collector's reset and count passes cover only
+// [0, high), the part of an area that allocation has ever examined. Observable
+// behaviour (next-fit order, the wrap flag, the free counts) is that of a fully
+// reset area.
 //
 // Names are interned in the StringArea exactly as the byte accounting says;
 // a hash index from text to offset and the NameInfo side table make interning
 // and the lookup of a name's built-in, variable and function constant-time.
 #include "memory/memory.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "core/messages.h"
 #include "eval/builtins.h"
@@ -25,23 +26,33 @@ namespace {
 
 constexpr uint32_t STRING_UNITS = STRING_AREA_BYTES / 2;
 
-template <typename T>
-T* Reserve(size_t count) {
-  return static_cast<T*>(std::calloc(count, sizeof(T)));
+// Calls visit(slot, count, failure) for every area in the order of
+// reservation: the area's pointer, its element count and the message of a
+// failed reservation. Stops at the first visit that returns false.
+template <typename Visit>
+bool ForEachArea(Interp& in, Visit visit) {
+  return visit(in.cells, size_t(CELL_CAPACITY) + 1, msg::CELL_AREA_FAILED) &&
+         visit(in.strings, size_t(STRING_UNITS), msg::STRING_AREA_FAILED) &&
+         visit(in.numbers, size_t(NUMBER_CAPACITY), msg::NUMBER_AREA_FAILED) &&
+         visit(in.globals, size_t(TABLE_CAPACITY), msg::GLOBAL_AREA_FAILED) &&
+         visit(in.functions, size_t(TABLE_CAPACITY),
+               msg::FUNCTION_AREA_FAILED) &&
+         visit(in.cellStack, size_t(CELL_STACK_CAPACITY),
+               msg::CELL_STACK_AREA_FAILED) &&
+         visit(in.localStack, size_t(LOCAL_STACK_CAPACITY),
+               msg::LOCAL_STACK_AREA_FAILED) &&
+         // The interpreter's own tables: a failure ends start-up as one.
+         visit(in.names, size_t(STRING_UNITS), msg::INIT_FAILED) &&
+         visit(in.bindings, size_t(BINDING_ARENA_CAPACITY), msg::INIT_FAILED);
 }
 
 }  // namespace
 
 Interp::~Interp() {
-  std::free(cells);
-  std::free(numbers);
-  std::free(strings);
-  std::free(names);
-  std::free(globals);
-  std::free(functions);
-  std::free(cellStack);
-  std::free(localStack);
-  std::free(bindings);
+  ForEachArea(*this, [&](auto*& slot, size_t count, const char16_t*) {
+    if (slot != nullptr) host.ReleaseArea(slot, count * sizeof(*slot));
+    return true;
+  });
 }
 
 // Once a fatal condition has asked the window to close, the evaluation only
@@ -62,47 +73,17 @@ std::u16string_view NameText(Interp& in, NameRef name) {
 }
 
 bool InitMemory(Interp& in) {
-  struct Area {
-    void** slot;
-    size_t count;
-    size_t size;
-    const char16_t* failure;
-  };
-  // The areas in the order of their reservation, each with its message.
-  const Area areas[] = {
-      {reinterpret_cast<void**>(&in.cells), size_t(CELL_CAPACITY) + 1,
-       sizeof(Cell), msg::CELL_AREA_FAILED},
-      {reinterpret_cast<void**>(&in.strings), STRING_UNITS, sizeof(char16_t),
-       msg::STRING_AREA_FAILED},
-      {reinterpret_cast<void**>(&in.numbers), size_t(NUMBER_CAPACITY),
-       sizeof(NumberSlot), msg::NUMBER_AREA_FAILED},
-      {reinterpret_cast<void**>(&in.globals), size_t(TABLE_CAPACITY),
-       sizeof(Binding), msg::GLOBAL_AREA_FAILED},
-      {reinterpret_cast<void**>(&in.functions), size_t(TABLE_CAPACITY),
-       sizeof(FunctionEntry), msg::FUNCTION_AREA_FAILED},
-      {reinterpret_cast<void**>(&in.cellStack), size_t(CELL_STACK_CAPACITY),
-       sizeof(Ref), msg::CELL_STACK_AREA_FAILED},
-      {reinterpret_cast<void**>(&in.localStack), size_t(LOCAL_STACK_CAPACITY),
-       sizeof(uint32_t), msg::LOCAL_STACK_AREA_FAILED},
-  };
-  for (const Area& a : areas) {
-    *a.slot = std::calloc(a.count, a.size);
-    if (*a.slot == nullptr) {
-      Fatal(in, a.failure);
-      return false;
-    }
-    in.host.PrepareArea(*a.slot, a.count * a.size);
-    if (a.slot == reinterpret_cast<void**>(&in.cells))
-      in.FreeCells = CELL_CAPACITY;
-    if (a.slot == reinterpret_cast<void**>(&in.numbers))
-      in.FreeNumbers = NUMBER_CAPACITY;
-  }
-  in.names = Reserve<NameInfo>(STRING_UNITS);
-  in.bindings = Reserve<Binding>(BINDING_ARENA_CAPACITY);
-  if (in.names == nullptr || in.bindings == nullptr) {
-    Fatal(in, msg::INIT_FAILED);
-    return false;
-  }
+  bool reserved =
+      ForEachArea(in, [&](auto*& slot, size_t count, const char16_t* failure) {
+        using Element = std::remove_reference_t<decltype(*slot)>;
+        slot =
+            static_cast<Element*>(in.host.ReserveArea(count * sizeof(Element)));
+        if (slot == nullptr) Fatal(in, failure);
+        return slot != nullptr;
+      });
+  if (!reserved) return false;
+  in.FreeCells = CELL_CAPACITY;
+  in.FreeNumbers = NUMBER_CAPACITY;
   in.cellTop = in.localTop = in.bindingTop = 0;
   in.cellCursor = in.cellHigh = 0;
   in.numberCursor = in.numberHigh = 0;

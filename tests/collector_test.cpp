@@ -215,5 +215,23 @@ TEST_F(CollectorTest, AProgramMayAllocateMoreThanTheAreaHolds) {
   EXPECT_EQ(Run("(car (cdr (cdr (cdr l))))"), "39996.000000 ");
 }
 
+// A run with a step budget (as the fuzzers give) pays for each collection's
+// passes over the areas, so a loop of collections over a large area ends
+// about as soon as a loop of evaluations would; the next run has no limit.
+TEST_F(CollectorTest, AStepBudgetPaysForCollections) {
+  ASSERT_EQ(
+      Run("(progn (setq i 0) (setq l NIL)"
+          " (loop ((= i 64000) T) (setq l (cons i l)) (setq i (+ i 1))))"),
+      "T ");
+  in.stepBudget = 200 * INTERRUPT_INTERVAL;
+  EXPECT_EQ(Run("(loop (gc))"), "<failed>");
+  EXPECT_GE(host.collections, 1);
+  EXPECT_LT(host.collections, 200);
+  EXPECT_EQ(host.messages,
+            std::vector<std::string>{"エラー: 実行を中断しました"});
+  in.stepBudget = -1;
+  EXPECT_EQ(Run("(car l)"), "63999.000000 ");
+}
+
 }  // namespace
 }  // namespace vex::coretest

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "tests/test_host.h"
 
@@ -212,6 +214,59 @@ TEST_F(MemoryTest, TheRootStacksHoldOneEntryLessThanTheirSize) {
             std::vector<std::string>{
                 "エラー: ローカルスタックが一杯です。終了します"});
   EXPECT_EQ(host2.closes, 1);
+}
+
+// A host that refuses the reservation numbered refuse (from 0) and counts
+// what it hands out and gets back.
+class RefusingHost : public CoreHost {
+ public:
+  explicit RefusingHost(int refuse) : refuse_(refuse) {}
+  void* ReserveArea(size_t bytes) override {
+    if (reserved_ + refused_ == refuse_) {
+      ++refused_;
+      return nullptr;
+    }
+    ++reserved_;
+    return CoreHost::ReserveArea(bytes);
+  }
+  void ReleaseArea(void* area, size_t bytes) override {
+    ++released;
+    CoreHost::ReleaseArea(area, bytes);
+  }
+  int released = 0;
+  int reserved() const { return reserved_; }
+
+ private:
+  int refuse_;
+  int reserved_ = 0;
+  int refused_ = 0;
+};
+
+TEST(MemoryStartUp, EachRefusedAreaShowsItsMessageAndClosesOnce) {
+  const char* expected[] = {
+      "セル領域の獲得に失敗しました",
+      "ストリング領域の獲得に失敗しました",
+      "数値領域の獲得に失敗しました",
+      "グローバル変数領域の獲得に失敗しました",
+      "関数領域の獲得に失敗しました",
+      "セルスタック領域の獲得に失敗しました",
+      "ローカルスタック領域の獲得に失敗しました",
+      "初期化に失敗しました",
+      "初期化に失敗しました",
+  };
+  for (int k = 0; k < int(std::size(expected)); ++k) {
+    RefusingHost host(k);
+    {
+      Interp in(host);
+      EXPECT_FALSE(InitMemory(in)) << k;
+      EXPECT_EQ(host.messages,
+                std::vector<std::string>{std::string("エラー: ") + expected[k]})
+          << k;
+      EXPECT_EQ(host.closes, 1) << k;
+      EXPECT_EQ(host.reserved(), k);
+    }
+    EXPECT_EQ(host.released, k) << "every area reserved is given back";
+  }
 }
 
 }  // namespace
