@@ -45,6 +45,9 @@ constexpr int32_t LOCAL_STACK_CAPACITY = 3200000;
 // non-fatal "cannot reserve a Frame" failure of a call.
 constexpr int32_t BINDING_ARENA_CAPACITY = 4000000;
 constexpr int32_t GC_THRESHOLD = 1000;
+// Allocations between early reclaims at least (more when much is in use).
+constexpr int32_t RECLAIM_CELLS = 1 << 20;
+constexpr int32_t RECLAIM_NUMBERS = 1 << 18;
 constexpr int32_t INTERRUPT_INTERVAL = 1024;
 // What a collection costs a run with a step budget: one step for this many
 // elements of the areas it passes over.
@@ -126,11 +129,19 @@ struct Interp {
   uint32_t cellHigh = 0;    // Cells at index >= cellHigh were never touched
   int32_t FreeCells = 0;
   int32_t WrapFlag = 0;
+  // Allocations left until the first wrap of a next-fit cursor that was
+  // never moved back by early reclaiming; WrapFlag follows it.
+  uint32_t wrapCountdown = 0;
 
   NumberSlot* numbers = nullptr;
   uint32_t numberCursor = 0;
   uint32_t numberHigh = 0;
   int32_t FreeNumbers = 0;
+
+  // Early reclaiming: a named call made once FreeCells or FreeNumbers is
+  // below these frees the garbage without a collection's counts or title.
+  int32_t reclaimCells = 0;
+  int32_t reclaimNumbers = 0;
 
   char16_t* strings = nullptr;  // StringArea, STRING_AREA_BYTES / 2 units
   uint32_t stringTop = 0;       // units in use

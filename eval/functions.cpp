@@ -85,12 +85,18 @@ Ref Invoke(Interp& in, Ref definition, Ref argForms, Frame& caller,
     release();
     return ERROR_VALUE;
   }
-  if (collect && (in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD))
-    Collect(in);
+  if (collect) {
+    if (in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD)
+      Collect(in);
 #ifdef VEX_GC_STRESS
-  else if (collect)
-    CollectForStress(in);
+    else
+      CollectForStress(in);
+#else
+    else if (in.FreeCells < in.reclaimCells ||
+             in.FreeNumbers < in.reclaimNumbers)
+      Reclaim(in);
 #endif
+  }
   Ref result = RunBody(in, body, fresh);
   PopLocalsToMarker(in);
   PopCellsToMarker(in);

@@ -6,14 +6,16 @@
 // mark 0, which is not MARK_USED and so counts as free: the allocators treat
 // "not in use" as free, and the collector's reset and count passes cover only
 // [0, high), the part of an area that allocation has ever examined. Observable
-// behaviour (next-fit order, the wrap flag, the free counts) is that of a fully
-// reset area.
+// behaviour (the wrap flag, the free counts, a full area) is that of a fully
+// reset area; where an element is found is not observable, which lets early
+// reclaiming (collector.cpp) send the cursors back to the front.
 //
 // Names are interned in the StringArea exactly as the byte accounting says;
 // a hash index from text to offset and the NameInfo side table make interning
 // and the lookup of a name's built-in, variable and function constant-time.
 #include "memory/memory.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -84,6 +86,8 @@ bool InitMemory(Interp& in) {
   if (!reserved) return false;
   in.FreeCells = CELL_CAPACITY;
   in.FreeNumbers = NUMBER_CAPACITY;
+  in.wrapCountdown = CELL_CAPACITY - 1;
+  ScheduleReclaim(in, 0, 0);
   in.cellTop = in.localTop = in.bindingTop = 0;
   in.cellCursor = in.cellHigh = 0;
   in.numberCursor = in.numberHigh = 0;
@@ -125,13 +129,9 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
   for (uint32_t examined = 0; examined < LAST_CELL; ++examined) {
     uint32_t index = in.cellCursor;
     if (index >= in.cellHigh) in.cellHigh = index + 1;
-    if (++in.cellCursor == LAST_CELL) {
-      in.cellCursor = 0;
-      in.WrapFlag = 1;
-    }
+    if (++in.cellCursor == LAST_CELL) in.cellCursor = 0;
     Cell& c = in.cells[index + 1];
     if (c.mark != MARK_USED) {
-      --in.FreeCells;
       c.mark = MARK_USED;
       return index + 1;
     }
@@ -140,15 +140,13 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
   return ERROR_VALUE;
 }
 
-[[gnu::noinline]] int32_t SearchNumberSlot(Interp& in, float value) {
+[[gnu::noinline]] int32_t SearchNumberSlot(Interp& in) {
   for (uint32_t examined = 0; examined < LAST_SLOT; ++examined) {
     uint32_t index = in.numberCursor;
     if (index >= in.numberHigh) in.numberHigh = index + 1;
     if (++in.numberCursor == LAST_SLOT) in.numberCursor = 0;
     NumberSlot& s = in.numbers[index];
     if (s.mark != MARK_USED) {
-      --in.FreeNumbers;
-      s.value = value;
       s.mark = MARK_USED;
       return int32_t(index);
     }
@@ -157,32 +155,67 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
   return -1;
 }
 
+[[gnu::noinline, gnu::cold]] Ref AreaFull(Interp& in, const char16_t* text) {
+  Fatal(in, text);
+  return ERROR_VALUE;
+}
+
 }  // namespace
 
-// Most allocations find the element under the cursor free and need no wrap;
-// only the others search.
+// The free counts are exact: every allocation takes one and a collection
+// recounts. So the area is full exactly when the count says only the last
+// element, never handed out, is free, wherever the cursor stands; and the
+// wrap flag is set by the allocation that would bring a cursor moving one
+// element per allocation to the last Cell. Neither depends on where the
+// element is found, which leaves early reclaiming free to move the cursor.
+// Most allocations find the element under the cursor free; only the others
+// search.
 Ref AllocCell(Interp& in) {
+  if (in.FreeCells <= 1) return AreaFull(in, msg::CELL_AREA_FULL);
+  if (in.wrapCountdown > 0 && --in.wrapCountdown == 0) in.WrapFlag = 1;
   uint32_t index = in.cellCursor;
   Cell& c = in.cells[index + 1];
-  if (index + 1 >= LAST_CELL || c.mark == MARK_USED) return SearchCell(in);
-  in.cellCursor = index + 1;
-  if (index >= in.cellHigh) in.cellHigh = index + 1;
+  Ref found;
+  if (index + 1 >= LAST_CELL || c.mark == MARK_USED) {
+    found = SearchCell(in);
+    if (found == ERROR_VALUE) return ERROR_VALUE;
+  } else {
+    in.cellCursor = index + 1;
+    if (index >= in.cellHigh) in.cellHigh = index + 1;
+    c.mark = MARK_USED;
+    found = index + 1;
+  }
   --in.FreeCells;
-  c.mark = MARK_USED;
-  return index + 1;
+  return found;
 }
 
 int32_t AllocNumberSlot(Interp& in, float value) {
+  if (in.FreeNumbers <= 1) {
+    AreaFull(in, msg::NUMBER_AREA_FULL);
+    return -1;
+  }
   uint32_t index = in.numberCursor;
-  NumberSlot& s = in.numbers[index];
-  if (index + 1 >= LAST_SLOT || s.mark == MARK_USED)
-    return SearchNumberSlot(in, value);
-  in.numberCursor = index + 1;
-  if (index >= in.numberHigh) in.numberHigh = index + 1;
+  NumberSlot* s = &in.numbers[index];
+  if (index + 1 >= LAST_SLOT || s->mark == MARK_USED) {
+    int32_t found = SearchNumberSlot(in);
+    if (found < 0) return -1;
+    index = uint32_t(found);
+    s = &in.numbers[index];
+  } else {
+    in.numberCursor = index + 1;
+    if (index >= in.numberHigh) in.numberHigh = index + 1;
+    s->mark = MARK_USED;
+  }
   --in.FreeNumbers;
-  s.value = value;
-  s.mark = MARK_USED;
+  s->value = value;
   return int32_t(index);
+}
+
+void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers) {
+  in.cellCursor = 0;
+  in.numberCursor = 0;
+  in.reclaimCells = in.FreeCells - std::max(RECLAIM_CELLS, usedCells);
+  in.reclaimNumbers = in.FreeNumbers - std::max(RECLAIM_NUMBERS, usedNumbers);
 }
 
 Ref MakeNumber(Interp& in, float value) {

@@ -20,6 +20,11 @@ void ResetMarks(Interp& in);
 Ref AllocCell(Interp& in);
 // The index of a NumberSlot holding value, or -1 after the fatal message.
 int32_t AllocNumberSlot(Interp& in, float value);
+// After a collection or an early reclaim that found usedCells and
+// usedNumbers in use: allocation starts again at the front of each area, and
+// the next early reclaim comes after at least as many allocations as are in
+// use (and not fewer than RECLAIM_CELLS or RECLAIM_NUMBERS).
+void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers);
 // A number Cell holding value, or ERROR_VALUE.
 Ref MakeNumber(Interp& in, float value);
 // A new symbol Cell of an interned name, or ERROR_VALUE.
@@ -99,9 +104,13 @@ void PopLocalsToMarker(Interp& in);
 // Frees every Cell and NumberSlot unreachable from the roots and shows the
 // counts in the title.
 void Collect(Interp& in);
-// The collector stress build's extra collection before every named call:
-// frees and poisons what is unreachable, without touching the free counts
-// or the title, so the program's own collections happen as they would.
+// Early reclaiming at a named call: frees what is unreachable without
+// touching the free counts or the title, so the program's own collections,
+// its full areas and its wrap flag come exactly as they would; only the
+// memory the program touches stays small.
+void Reclaim(Interp& in);
+// The collector stress build's reclaim before every named call, which also
+// poisons everything it freed.
 void CollectForStress(Interp& in);
 
 }  // namespace vex

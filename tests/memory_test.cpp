@@ -137,22 +137,47 @@ TEST_F(MemoryTest, TheCellCursorWrapsBeforeTheLastCell) {
   in.cellCursor = CELL_CAPACITY - 3;
   Ref a = AllocCell(in);
   EXPECT_EQ(a, Ref(CELL_CAPACITY - 2));
-  EXPECT_EQ(in.WrapFlag, 0);
   Ref b = AllocCell(in);
   EXPECT_EQ(b, Ref(CELL_CAPACITY - 1));
-  EXPECT_EQ(in.WrapFlag, 1);
   EXPECT_EQ(in.cellCursor, 0u);
   // Back at the start, NIL and T are in use; the last Cell was skipped.
   Ref c = AllocCell(in);
   EXPECT_EQ(c, Ref(3));
   EXPECT_EQ(in.cells[CELL_CAPACITY].mark, 0);
   EXPECT_EQ(in.FreeCells, CELL_CAPACITY - 5);
+}
 
+// The flag comes with the 31,999,999th allocation, the one that brings a
+// cursor moving one Cell per allocation to the last Cell, wherever early
+// reclaiming has put the cursor since.
+TEST_F(MemoryTest, TheWrapFlagComesWithTheAllocationThatReachesTheLastCell) {
+  EXPECT_EQ(in.wrapCountdown, uint32_t(CELL_CAPACITY - 3));  // after NIL, T
+  in.wrapCountdown = 2;
+  AllocCell(in);
+  EXPECT_EQ(in.WrapFlag, 0);
+  AllocCell(in);
+  EXPECT_EQ(in.WrapFlag, 1);
+  AllocCell(in);
+  EXPECT_EQ(in.WrapFlag, 1);
   // The flag stays set for good and shows in the collector's line.
   Collect(in);
   EXPECT_EQ(in.WrapFlag, 1);
   EXPECT_EQ(host.titles.back(),
             "gc: 使用中のセル数は 2 使用中の数値の数は 0 *");
+}
+
+// The free count alone says when the area is full: every Cell but the
+// last in use, wherever the cursor stands.
+TEST_F(MemoryTest, TheCellAreaIsFullWhenOnlyTheLastCellIsFree) {
+  in.FreeCells = 2;
+  EXPECT_NE(AllocCell(in), ERROR_VALUE);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(AllocCell(in), ERROR_VALUE);
+  EXPECT_EQ(host.messages, std::vector<std::string>{
+                               "エラー: セル領域が一杯です。終了します。"});
+  in.FreeNumbers = 1;
+  EXPECT_EQ(AllocNumberSlot(in, 1), -1);
+  EXPECT_EQ(host.closes, 1);
 }
 
 TEST_F(MemoryTest, TheNumberCursorWrapsWithoutAFlag) {
