@@ -92,6 +92,9 @@ Interp& SharedInterp(FuzzHost& host) {
   constexpr uint32_t FRESH_CELLS = 1u << 14;
   if (!shared || shared->closing || shared->cellHigh > FRESH_CELLS) {
     shared.reset();
+    // Files the programs wrote go with the interpreter that wrote them, so
+    // opening one stays quick however many names the fuzzer has tried.
+    host.ForgetFiles();
     host.SetFile(u"src\\vexsys.LSP", "\xFF\xFE");
     shared = std::make_unique<Interp>(host);
     host.Attach(shared.get());

@@ -36,6 +36,8 @@ class FuzzHost : public Host {
     files_[name] = std::move(bytes);
   }
   void Attach(Interp* in) { interp_ = in; }
+  // Drops every file, those the programs wrote included.
+  void ForgetFiles() { files_.clear(); }
 
  private:
   std::map<std::u16string, std::string> files_;
