@@ -74,9 +74,10 @@ void MarkRoots(Interp& in) {
     MarkFrom(in, in.functions[i].definition, pending);
 }
 
-// Counts the elements in use after marking and charges a run with a step
-// budget for the passes.
-void CountInUse(Interp& in, int32_t& usedCells, int32_t& usedNumbers) {
+// Marks from the roots, counts the elements in use and charges a run with a
+// step budget for the passes.
+void MarkAndCount(Interp& in, int32_t& usedCells, int32_t& usedNumbers) {
+  MarkRoots(in);
   usedCells = 0;
   for (uint32_t i = 1; i <= in.cellHigh; ++i)
     usedCells += in.cells[i].mark == MARK_USED;
@@ -100,10 +101,9 @@ void CountInUse(Interp& in, int32_t& usedCells, int32_t& usedNumbers) {
 }  // namespace
 
 void Collect(Interp& in) {
-  MarkRoots(in);
   int32_t usedCells = 0;
   int32_t usedNumbers = 0;
-  CountInUse(in, usedCells, usedNumbers);
+  MarkAndCount(in, usedCells, usedNumbers);
   in.FreeCells = CELL_CAPACITY - usedCells;
   in.FreeNumbers = NUMBER_CAPACITY - usedNumbers;
   ScheduleReclaim(in, usedCells, usedNumbers);
@@ -118,10 +118,9 @@ void Collect(Interp& in) {
 }
 
 void Reclaim(Interp& in) {
-  MarkRoots(in);
   int32_t usedCells = 0;
   int32_t usedNumbers = 0;
-  CountInUse(in, usedCells, usedNumbers);
+  MarkAndCount(in, usedCells, usedNumbers);
   ScheduleReclaim(in, usedCells, usedNumbers);
 }
 
