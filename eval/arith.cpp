@@ -21,47 +21,45 @@ Ref Truth(Interp& in, bool b) { return b ? in.T : in.NIL; }
 
 // Evaluates the next argument as a number into value; false after a failure
 // (shown by the evaluation, or "数値ではありません" here).
-bool NextNumber(Interp& in, Ref& args, Frame& frame, float& value) {
-  Ref v = EvalProtect(in, Car(in, args), frame);
-  args = Cdr(in, args);
+inline bool NextNumber(Interp& in, Ref& args, Frame& frame, float& value) {
+  const Cell& link = LiveCell(in, args);
+  Ref v = EvalProtect(in, link.car, frame);
+  args = link.cdr;
   if (v == ERROR_VALUE) return false;
-  if (!IsNumber(in, v)) {
+  const Cell& c = LiveCell(in, v);
+  if (c.tag != TAG_NUMBER) {
     ShowError(in, msg::NOT_A_NUMBER);
     return false;
   }
-  value = NumberValue(in, v);
+  value = in.numbers[c.car].value;
   return true;
 }
 
 enum class Op { Add, Multiply, Subtract, Divide };
 
-float Apply(Op op, float acc, float x) {
-  switch (op) {
-    case Op::Add:
-      return acc + x;
-    case Op::Multiply:
-      return acc * x;
-    case Op::Subtract:
-      return acc - x;
-    case Op::Divide:
-      return acc / x;
-  }
-  return acc;
+template <Op op>
+float Apply(float acc, float x) {
+  if constexpr (op == Op::Add) return acc + x;
+  if constexpr (op == Op::Multiply) return acc * x;
+  if constexpr (op == Op::Subtract) return acc - x;
+  return acc / x;
 }
 
 // + and *: from the identity, over any number of arguments.
-Ref Fold(Interp& in, CallArgs& a, Op op, float identity) {
+template <Op op>
+Ref Fold(Interp& in, CallArgs& a, float identity) {
   float acc = identity;
   for (Ref p = a.args; IsList(in, p);) {
     float x;
     if (!NextNumber(in, p, *a.frame, x)) return ERROR_VALUE;
-    acc = Apply(op, acc, x);
+    acc = Apply<op>(acc, x);
   }
   return MakeNumber(in, acc);
 }
 
 // - and /: from the first argument, which must be there.
-Ref FoldFromFirst(Interp& in, CallArgs& a, Op op) {
+template <Op op>
+Ref FoldFromFirst(Interp& in, CallArgs& a) {
   if (!IsList(in, a.args)) return Fail(in, msg::TOO_FEW_ARGUMENTS);
   Ref p = a.args;
   float acc;
@@ -70,22 +68,22 @@ Ref FoldFromFirst(Interp& in, CallArgs& a, Op op) {
     float x;
     if (!NextNumber(in, p, *a.frame, x)) return ERROR_VALUE;
     if (op == Op::Divide && x == 0.0f) return Fail(in, msg::DIVIDED_BY_ZERO);
-    acc = Apply(op, acc, x);
+    acc = Apply<op>(acc, x);
   }
   return MakeNumber(in, acc);
 }
 
 }  // namespace
 
-Ref BuiltinPlus(Interp& in, CallArgs& a) { return Fold(in, a, Op::Add, 0); }
+Ref BuiltinPlus(Interp& in, CallArgs& a) { return Fold<Op::Add>(in, a, 0); }
 Ref BuiltinTimes(Interp& in, CallArgs& a) {
-  return Fold(in, a, Op::Multiply, 1);
+  return Fold<Op::Multiply>(in, a, 1);
 }
 Ref BuiltinMinus(Interp& in, CallArgs& a) {
-  return FoldFromFirst(in, a, Op::Subtract);
+  return FoldFromFirst<Op::Subtract>(in, a);
 }
 Ref BuiltinDivide(Interp& in, CallArgs& a) {
-  return FoldFromFirst(in, a, Op::Divide);
+  return FoldFromFirst<Op::Divide>(in, a);
 }
 
 Ref BuiltinNumEqual(Interp& in, CallArgs& a) {

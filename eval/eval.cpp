@@ -44,8 +44,8 @@ bool StackHasRoom(Interp& in) {
 
 Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
   Binding* b = in.bindings + frame.base;
-  for (int32_t i = 0; i < frame.count; ++i)
-    if (b[i].name == name) return &b[i];
+  for (Binding* end = b + frame.count; b != end; ++b)
+    if (b->name == name) return b;
   return nullptr;
 }
 
@@ -59,32 +59,18 @@ Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
   return ERROR_VALUE;
 }
 
-// The value of a symbol: the Frame's Binding of its name, else the global
-// variable.
-Ref SymbolValue(Interp& in, NameRef name, const Frame& frame) {
-  if (Binding* b = FindLocal(in, frame, name)) return b->value;
-  int32_t g = FindGlobal(in, name);
-  if (g >= 0) return in.globals[g].value;
-  return UnboundVariable(in);
+[[gnu::noinline, gnu::cold]] Ref NotASymbolHead(Interp& in) {
+  return SyntaxError(in);
 }
 
-// A call: the operator is a built-in (by the table's order) or a user
-// function. Kept apart from EvalProtect so the frequent atoms take a short
-// path.
-[[gnu::noinline]] Ref EvaluateCall(Interp& in, Ref form, Frame& frame) {
-  if (!StackHasRoom(in)) return NestingTooDeep(in);
-  if (RunMustStop(in)) return ERROR_VALUE;
-  const Cell& call = LiveCell(in, form);
-  const Cell& head = LiveCell(in, call.car);
-  if (head.tag != TAG_SYMBOL) return SyntaxError(in);
-  int row = in.names[head.car].builtin;
-  if (row == 0) return CallFunction(in, form, frame);
-
+// A built-in call: the row's argument count, then for an evaluated row its
+// arguments, then the handler.
+Ref CallBuiltin(Interp& in, int row, Ref args, Frame& frame) {
   const BuiltinRow& r = BuiltinAt(row);
-  CallArgs a{call.cdr, &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
-  if (r.minArgs != 0 && !HasArgs(in, a.args, r.minArgs)) return SyntaxError(in);
+  CallArgs a{args, &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
+  if (r.minArgs != 0 && !HasArgs(in, args, r.minArgs)) return SyntaxError(in);
   if (r.mode == ArgMode::Evaluated || r.mode == ArgMode::PassEvaluated) {
-    Ref p = a.args;
+    Ref p = args;
     for (int k = 0; k < r.minArgs; ++k, p = Cdr(in, p)) {
       a.v[k] = EvalProtect(in, Car(in, p), frame);
       if (a.v[k] == ERROR_VALUE && r.mode == ArgMode::Evaluated)
@@ -92,6 +78,13 @@ Ref SymbolValue(Interp& in, NameRef name, const Frame& frame) {
     }
   }
   return r.handler(in, a);
+}
+
+// A value that is neither ERROR_VALUE nor a symbol is pushed on the
+// CellStack, so the collector sees it for the rest of the unit of work.
+[[gnu::always_inline]] inline Ref Protect(Interp& in, Ref v) {
+  if (v == ERROR_VALUE || LiveCell(in, v).tag == TAG_SYMBOL) return v;
+  return PushCell(in, v) ? v : ERROR_VALUE;
 }
 
 }  // namespace
@@ -114,32 +107,27 @@ bool CheckInterrupt(Interp& in) {
   return true;
 }
 
-namespace {
-
-// A value that is neither ERROR_VALUE nor a symbol is pushed on the
-// CellStack, so the collector sees it for the rest of the unit of work.
-Ref Protect(Interp& in, Ref v) {
-  if (v == ERROR_VALUE || IsSymbol(in, v)) return v;
-  return PushCell(in, v) ? v : ERROR_VALUE;
-}
-
-}  // namespace
-
+// Evaluating a call nests one level deeper, so it is where the depth guard
+// and the interrupt poll look; numbers and symbols never recurse.
 Ref EvalCallProtect(Interp& in, Ref form, Frame& frame) {
-  return Protect(in, EvaluateCall(in, form, frame));
+  if (!StackHasRoom(in)) return NestingTooDeep(in);
+  if (RunMustStop(in)) return ERROR_VALUE;
+  const Cell& call = LiveCell(in, form);
+  const Cell& head = LiveCell(in, call.car);
+  if (head.tag != TAG_SYMBOL) return NotASymbolHead(in);
+  int row = in.names[head.car].builtin;
+  if (row == 0) return Protect(in, CallFunction(in, form, frame));
+  return Protect(in, CallBuiltin(in, row, call.cdr, frame));
 }
 
+// A symbol's value: the Frame's Binding of its name, else the global
+// variable.
 Ref EvalSymbolProtect(Interp& in, NameRef name, const Frame& frame) {
-  return Protect(in, SymbolValue(in, name, frame));
-}
-
-Ref RunBody(Interp& in, Ref forms, Frame& frame) {
-  Ref result = in.NIL;
-  for (; IsList(in, forms); forms = Cdr(in, forms)) {
-    result = EvalProtect(in, Car(in, forms), frame);
-    if (result == ERROR_VALUE) return ERROR_VALUE;
-  }
-  return result;
+  if (const Binding* b = FindLocal(in, frame, name))
+    return Protect(in, b->value);
+  int32_t g = FindGlobal(in, name);
+  if (g < 0) return UnboundVariable(in);
+  return Protect(in, in.globals[g].value);
 }
 
 Ref Assign(Interp& in, Ref symbol, Ref value, Frame& frame) {

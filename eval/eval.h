@@ -8,7 +8,8 @@
 namespace vex {
 
 // The parts of EvalProtect: a call form, and a symbol's value (each pushed
-// unless it is a symbol or ERROR_VALUE).
+// unless it is a symbol or ERROR_VALUE). A call is dispatched through the
+// interned name's built-in row, else to CallFunction.
 Ref EvalCallProtect(Interp& in, Ref form, Frame& frame);
 Ref EvalSymbolProtect(Interp& in, NameRef name, const Frame& frame);
 
@@ -22,7 +23,14 @@ inline Ref EvalProtect(Interp& in, Ref form, Frame& frame) {
   return EvalSymbolProtect(in, c.car, frame);
 }
 // Evaluates the forms of a list in order: the last value, NIL for none.
-Ref RunBody(Interp& in, Ref forms, Frame& frame);
+inline Ref RunBody(Interp& in, Ref forms, Frame& frame) {
+  Ref result = in.NIL;
+  for (; LiveCell(in, forms).tag == TAG_LIST; forms = Cdr(in, forms)) {
+    result = EvalProtect(in, Car(in, forms), frame);
+    if (result == ERROR_VALUE) return ERROR_VALUE;
+  }
+  return result;
+}
 
 // True when the run has to stop: interrupted, out of steps, or the window is
 // closing. Shows "実行を中断しました" for an interrupt or a spent budget.

@@ -19,88 +19,86 @@ Ref SyntaxError(Interp& in) {
   return ERROR_VALUE;
 }
 
-enum class Bound { Ok, TooMany, BadParameter, Failed };
+// The collection check of a named call: a collection when an area is
+// nearly full, else (outside the stress build) an early reclaim when many
+// allocations have passed since the last one.
+void CollectAtCall(Interp& in) {
+  if (in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD) Collect(in);
+#ifdef VEX_GC_STRESS
+  else
+    CollectForStress(in);
+#else
+  else if (in.FreeCells < in.reclaimCells || in.FreeNumbers < in.reclaimNumbers)
+    Reclaim(in);
+#endif
+}
 
-// Names the parameters, then evaluates the argument forms in the caller's
-// Frame into the new Frame; parameters without an argument stay NIL.
-Bound BindArguments(Interp& in, Ref params, Ref argForms, Frame& fresh,
-                    Frame& caller) {
-  if (ListLength(in, argForms) > fresh.count) return Bound::TooMany;
-  Binding* b = in.bindings + fresh.base;
-  Ref p = params;
-  for (int32_t i = 0; i < fresh.count; ++i, p = Cdr(in, p)) {
-    Ref param = Car(in, p);
-    if (!IsSymbol(in, param)) return Bound::BadParameter;
-    b[i] = Binding{SymbolName(in, param), in.NIL};
-  }
-  Ref f = argForms;
-  for (int32_t i = 0; i < fresh.count && IsList(in, f); ++i, f = Cdr(in, f)) {
-    Ref v = EvalProtect(in, Car(in, f), caller);
-    if (v == ERROR_VALUE) return Bound::Failed;
-    b[i].value = v;
-  }
-  return Bound::Ok;
+[[gnu::noinline, gnu::cold]] Ref CallFailed(Interp& in, uint32_t hidden,
+                                            const char16_t* text) {
+  if (text != nullptr) ShowError(in, text);
+  in.bindingTop = hidden;
+  return ERROR_VALUE;
 }
 
 // Calls the function definition (params . body) with the argument forms;
 // collect asks for the collection check of named calls.
 //
-// The Frame is reserved with one hidden Binding before its own: it holds the
-// definition, and the collector marks every Binding in use in the arena, so
-// the definition stays reachable for the whole call even when the function
-// is redefined while its arguments are evaluated or its body runs.
+// The Frame's Bindings are reserved with one hidden Binding before them: it
+// holds the definition, and the collector marks every Binding in use in the
+// arena, so the definition stays reachable for the whole call even when the
+// function is redefined while its arguments are evaluated or its body runs.
+//
+// Binding the arguments: the parameters are named first (NIL values), then
+// the argument forms are evaluated in the caller's Frame into them; more
+// argument forms than parameters fail before any is evaluated, and so does a
+// parameter that is not a symbol. One walk along the parameters names them
+// and counts them; the failures are then reported in that order.
 Ref Invoke(Interp& in, Ref definition, Ref argForms, Frame& caller,
            bool collect) {
-  Ref params = Car(in, definition);
-  Ref body = Cdr(in, definition);
-  Frame fresh;
-  fresh.count = ListLength(in, params);
   uint32_t hidden = in.bindingTop;
-  if (hidden + 1 + uint32_t(fresh.count) > uint32_t(BINDING_ARENA_CAPACITY)) {
-    ShowError(in, msg::FRAME_FAILED);
-    return ERROR_VALUE;
+  if (hidden >= uint32_t(BINDING_ARENA_CAPACITY))
+    return CallFailed(in, hidden, msg::FRAME_FAILED);
+  uint32_t room = uint32_t(BINDING_ARENA_CAPACITY) - hidden - 1;
+  Binding* b = in.bindings + hidden + 1;
+  const Cell& def = LiveCell(in, definition);
+  Ref body = def.cdr;
+  uint32_t n = 0;
+  bool badParameter = false;
+  for (Ref p = def.car; LiveCell(in, p).tag == TAG_LIST; p = Cdr(in, p), ++n) {
+    if (n >= room) return CallFailed(in, hidden, msg::FRAME_FAILED);
+    const Cell& param = LiveCell(in, Car(in, p));
+    badParameter |= param.tag != TAG_SYMBOL;
+    b[n] = Binding{param.car, in.NIL};
   }
   in.bindings[hidden] = Binding{NO_NAME, definition};
-  fresh.base = hidden + 1;
-  in.bindingTop = fresh.base + uint32_t(fresh.count);
-  auto release = [&] { in.bindingTop = hidden; };
+  in.bindingTop = hidden + 1 + n;
+  Frame fresh{hidden + 1, int32_t(n)};
 
-  switch (BindArguments(in, params, argForms, fresh, caller)) {
-    case Bound::Ok:
-      break;
-    case Bound::TooMany:
-      ShowError(in, msg::TOO_MANY_ARGUMENTS);
-      release();
-      return ERROR_VALUE;
-    case Bound::BadParameter:
-      ShowError(in, msg::SYNTAX_ERROR);
-      release();
-      return ERROR_VALUE;
-    case Bound::Failed:
-      release();
-      return ERROR_VALUE;
+  if (uint32_t(ListLength(in, argForms)) > n)
+    return CallFailed(in, hidden, msg::TOO_MANY_ARGUMENTS);
+  if (badParameter) return CallFailed(in, hidden, msg::SYNTAX_ERROR);
+  Ref f = argForms;
+  for (uint32_t i = 0; i < n && LiveCell(in, f).tag == TAG_LIST;
+       ++i, f = Cdr(in, f)) {
+    Ref v = EvalProtect(in, Car(in, f), caller);
+    if (v == ERROR_VALUE) return CallFailed(in, hidden, nullptr);
+    b[i].value = v;
   }
+
+  // Everything the body pushes lies above these two marks, and each call
+  // inside it pops back to its own marks before it returns; so popping both
+  // stacks to their markers puts their tops back here. Only a fatal
+  // overflow breaks this, and after one nothing relies on the stacks.
+  uint32_t cellMark = in.cellTop;
+  uint32_t localMark = in.localTop;
   PushCell(in, ERROR_VALUE);  // a full stack has asked to close; go on
-  if (!PushLocalMarker(in) || !PushLocals(in, fresh)) {
-    release();
-    return ERROR_VALUE;
-  }
-  if (collect) {
-    if (in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD)
-      Collect(in);
-#ifdef VEX_GC_STRESS
-    else
-      CollectForStress(in);
-#else
-    else if (in.FreeCells < in.reclaimCells ||
-             in.FreeNumbers < in.reclaimNumbers)
-      Reclaim(in);
-#endif
-  }
+  if (!PushLocalMarker(in) || !PushLocals(in, fresh))
+    return CallFailed(in, hidden, nullptr);
+  if (collect) CollectAtCall(in);
   Ref result = RunBody(in, body, fresh);
-  PopLocalsToMarker(in);
-  PopCellsToMarker(in);
-  release();
+  in.localTop = localMark;
+  in.cellTop = cellMark;
+  in.bindingTop = hidden;
   return result;
 }
 

@@ -121,11 +121,8 @@ void ResetMarks(Interp& in) {
 
 namespace {
 
-constexpr uint32_t LAST_CELL = CELL_CAPACITY - 1;  // never handed out
-constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
-
 // The next-fit search from the cursor, wrapping at the last Cell.
-[[gnu::noinline]] Ref SearchCell(Interp& in) {
+Ref SearchCell(Interp& in) {
   for (uint32_t examined = 0; examined < LAST_CELL; ++examined) {
     uint32_t index = in.cellCursor;
     if (index >= in.cellHigh) in.cellHigh = index + 1;
@@ -140,7 +137,7 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
   return ERROR_VALUE;
 }
 
-[[gnu::noinline]] int32_t SearchNumberSlot(Interp& in) {
+int32_t SearchNumberSlot(Interp& in) {
   for (uint32_t examined = 0; examined < LAST_SLOT; ++examined) {
     uint32_t index = in.numberCursor;
     if (index >= in.numberHigh) in.numberHigh = index + 1;
@@ -155,11 +152,6 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
   return -1;
 }
 
-[[gnu::noinline, gnu::cold]] Ref AreaFull(Interp& in, const char16_t* text) {
-  Fatal(in, text);
-  return ERROR_VALUE;
-}
-
 }  // namespace
 
 // The free counts are exact: every allocation takes one and a collection
@@ -168,57 +160,32 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
 // wrap flag is set by the allocation that would bring a cursor moving one
 // element per allocation to the last Cell. Neither depends on where the
 // element is found, which leaves early reclaiming free to move the cursor.
-// Most allocations find the element under the cursor free; only the others
-// search.
-Ref AllocCell(Interp& in) {
-  if (in.FreeCells <= 1) return AreaFull(in, msg::CELL_AREA_FULL);
-  if (in.wrapCountdown > 0 && --in.wrapCountdown == 0) in.WrapFlag = 1;
-  uint32_t index = in.cellCursor;
-  Cell& c = in.cells[index + 1];
-  Ref found;
-  if (index + 1 >= LAST_CELL || c.mark == MARK_USED) {
-    found = SearchCell(in);
-    if (found == ERROR_VALUE) return ERROR_VALUE;
-  } else {
-    in.cellCursor = index + 1;
-    if (index >= in.cellHigh) in.cellHigh = index + 1;
-    c.mark = MARK_USED;
-    found = index + 1;
+// The inline allocators (memory.h) take the element under the cursor when
+// nothing of this applies; everything else comes here.
+Ref AllocCellSlow(Interp& in) {
+  if (in.FreeCells <= 1) {
+    Fatal(in, msg::CELL_AREA_FULL);
+    return ERROR_VALUE;
   }
-  --in.FreeCells;
+  if (in.wrapCountdown > 0 && --in.wrapCountdown == 0) in.WrapFlag = 1;
+  Ref found = SearchCell(in);
+  if (found != ERROR_VALUE) --in.FreeCells;
   return found;
 }
 
-int32_t AllocNumberSlot(Interp& in, float value) {
+int32_t AllocNumberSlotSlow(Interp& in, float value) {
   if (in.FreeNumbers <= 1) {
-    AreaFull(in, msg::NUMBER_AREA_FULL);
+    Fatal(in, msg::NUMBER_AREA_FULL);
     return -1;
   }
-  uint32_t index = in.numberCursor;
-  NumberSlot* s = &in.numbers[index];
-  if (index + 1 >= LAST_SLOT || s->mark == MARK_USED) {
-    int32_t found = SearchNumberSlot(in);
-    if (found < 0) return -1;
-    index = uint32_t(found);
-    s = &in.numbers[index];
-  } else {
-    in.numberCursor = index + 1;
-    if (index >= in.numberHigh) in.numberHigh = index + 1;
-    s->mark = MARK_USED;
-  }
+  int32_t found = SearchNumberSlot(in);
+  if (found < 0) return -1;
   --in.FreeNumbers;
-  s->value = value;
-  return int32_t(index);
+  in.numbers[found].value = value;
+  return found;
 }
 
-void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers) {
-  in.cellCursor = 0;
-  in.numberCursor = 0;
-  in.reclaimCells = in.FreeCells - std::max(RECLAIM_CELLS, usedCells);
-  in.reclaimNumbers = in.FreeNumbers - std::max(RECLAIM_NUMBERS, usedNumbers);
-}
-
-Ref MakeNumber(Interp& in, float value) {
+Ref MakeNumberSlow(Interp& in, float value) {
   Ref c = AllocCell(in);
   if (c == ERROR_VALUE) return ERROR_VALUE;
   int32_t slot = AllocNumberSlot(in, value);
@@ -228,18 +195,18 @@ Ref MakeNumber(Interp& in, float value) {
   return c;
 }
 
+void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers) {
+  in.cellCursor = 0;
+  in.numberCursor = 0;
+  in.reclaimCells = in.FreeCells - std::max(RECLAIM_CELLS, usedCells);
+  in.reclaimNumbers = in.FreeNumbers - std::max(RECLAIM_NUMBERS, usedNumbers);
+}
+
 Ref MakeSymbol(Interp& in, NameRef name) {
   Ref c = AllocCell(in);
   if (c == ERROR_VALUE) return ERROR_VALUE;
   in.cells[c].tag = TAG_SYMBOL;
   in.cells[c].car = name;
-  return c;
-}
-
-Ref MakeList(Interp& in, Ref car, Ref cdr) {
-  Ref c = AllocCell(in);
-  if (c == ERROR_VALUE) return ERROR_VALUE;
-  in.cells[c] = Cell{TAG_LIST, MARK_USED, car, cdr};
   return c;
 }
 

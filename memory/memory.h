@@ -2,6 +2,7 @@
 // tables, the two root stacks and the collector.
 #pragma once
 
+#include <algorithm>
 #include <string_view>
 
 #include "core/interp.h"
@@ -16,21 +17,83 @@ namespace vex {
 bool InitMemory(Interp& in);
 // Gives every touched Cell and NumberSlot the free mark.
 void ResetMarks(Interp& in);
-// A Cell marked in use, or ERROR_VALUE after the fatal message.
-Ref AllocCell(Interp& in);
+// The indices (from 0) of the last Cell and NumberSlot, never handed out.
+constexpr uint32_t LAST_CELL = CELL_CAPACITY - 1;
+constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
+// The allocations the inline allocators below do not finish themselves: a
+// full area, the wrap flag's allocation, or a search past Cells in use.
+[[gnu::noinline, gnu::cold]] Ref AllocCellSlow(Interp& in);
+[[gnu::noinline, gnu::cold]] int32_t AllocNumberSlotSlow(Interp& in,
+                                                         float value);
+
+// A Cell marked in use, or ERROR_VALUE after the fatal message. Most
+// allocations find the Cell under the cursor free and stop there.
+inline Ref AllocCell(Interp& in) {
+  uint32_t index = in.cellCursor;
+  Cell& c = in.cells[index + 1];
+  if (in.FreeCells <= 1 || in.wrapCountdown <= 1 || index + 1 >= LAST_CELL ||
+      c.mark == MARK_USED)
+    return AllocCellSlow(in);
+  --in.wrapCountdown;
+  --in.FreeCells;
+  in.cellCursor = index + 1;
+  if (index >= in.cellHigh) in.cellHigh = index + 1;
+  c.mark = MARK_USED;
+  return index + 1;
+}
+
 // The index of a NumberSlot holding value, or -1 after the fatal message.
-int32_t AllocNumberSlot(Interp& in, float value);
+inline int32_t AllocNumberSlot(Interp& in, float value) {
+  uint32_t index = in.numberCursor;
+  NumberSlot& s = in.numbers[index];
+  if (in.FreeNumbers <= 1 || index + 1 >= LAST_SLOT || s.mark == MARK_USED)
+    return AllocNumberSlotSlow(in, value);
+  --in.FreeNumbers;
+  in.numberCursor = index + 1;
+  if (index >= in.numberHigh) in.numberHigh = index + 1;
+  s.mark = MARK_USED;
+  s.value = value;
+  return int32_t(index);
+}
 // After a collection or an early reclaim that found usedCells and
 // usedNumbers in use: allocation starts again at the front of each area, and
 // the next early reclaim comes after at least as many allocations as are in
 // use (and not fewer than RECLAIM_CELLS or RECLAIM_NUMBERS).
 void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers);
-// A number Cell holding value, or ERROR_VALUE.
-Ref MakeNumber(Interp& in, float value);
+// A number Cell holding value, or ERROR_VALUE. Most numbers find the Cell
+// and the NumberSlot under the cursors free and take them here.
+[[gnu::noinline, gnu::cold]] Ref MakeNumberSlow(Interp& in, float value);
+inline Ref MakeNumber(Interp& in, float value) {
+  uint32_t ci = in.cellCursor;
+  uint32_t ni = in.numberCursor;
+  Cell& c = in.cells[ci + 1];
+  NumberSlot& s = in.numbers[ni];
+  if (in.FreeCells <= 1 || in.wrapCountdown <= 1 || ci + 1 >= LAST_CELL ||
+      c.mark == MARK_USED || in.FreeNumbers <= 1 || ni + 1 >= LAST_SLOT ||
+      s.mark == MARK_USED)
+    return MakeNumberSlow(in, value);
+  --in.wrapCountdown;
+  --in.FreeCells;
+  --in.FreeNumbers;
+  in.cellCursor = ci + 1;
+  in.numberCursor = ni + 1;
+  in.cellHigh = std::max(in.cellHigh, ci + 1);
+  in.numberHigh = std::max(in.numberHigh, ni + 1);
+  c.tag = TAG_NUMBER;
+  c.mark = MARK_USED;
+  c.car = ni;
+  s = NumberSlot{MARK_USED, value};
+  return ci + 1;
+}
 // A new symbol Cell of an interned name, or ERROR_VALUE.
 Ref MakeSymbol(Interp& in, NameRef name);
 // A new list Cell (car . cdr), or ERROR_VALUE.
-Ref MakeList(Interp& in, Ref car, Ref cdr);
+inline Ref MakeList(Interp& in, Ref car, Ref cdr) {
+  Ref c = AllocCell(in);
+  if (c == ERROR_VALUE) return ERROR_VALUE;
+  in.cells[c] = Cell{TAG_LIST, MARK_USED, car, cdr};
+  return c;
+}
 // The StringArea copy of name, appended when new; NO_NAME after the fatal
 // message when it does not fit.
 NameRef InternName(Interp& in, std::u16string_view name);
@@ -91,13 +154,30 @@ inline bool PushCell(Interp& in, Ref cell) {
   in.cellStack[in.cellTop++] = cell;
   return true;
 }
-// Pushes the marker (count 0 means the marker) or the Frame's Bindings;
-// false after the fatal message.
-bool PushLocalMarker(Interp& in);
-bool PushLocals(Interp& in, const Frame& frame);
-// Pops down to and including the nearest marker.
+// The fatal end of a LocalStack push; false.
+bool LocalStackFull(Interp& in);
+// Pushes the LocalStack marker (0); false after the fatal message.
+inline bool PushLocalMarker(Interp& in) {
+  if (in.localTop >= uint32_t(LOCAL_STACK_CAPACITY - 1))
+    return LocalStackFull(in);
+  in.localStack[in.localTop++] = 0;
+  return true;
+}
+// Pushes one entry per Binding of the Frame; false after the fatal message.
+// Each push is tested on its own: on a full stack the entries pushed before
+// the refused one stay. Away from the end all of them fit at once.
+bool PushLocalsOneByOne(Interp& in, const Frame& frame);
+inline bool PushLocals(Interp& in, const Frame& frame) {
+  uint32_t top = in.localTop;
+  uint32_t n = uint32_t(frame.count);
+  if (top + n >= uint32_t(LOCAL_STACK_CAPACITY - 1))
+    return PushLocalsOneByOne(in, frame);
+  for (uint32_t i = 0; i < n; ++i) in.localStack[top + i] = frame.base + i + 1;
+  in.localTop = top + n;
+  return true;
+}
+// Pops the CellStack down to and including the nearest marker.
 void PopCellsToMarker(Interp& in);
-void PopLocalsToMarker(Interp& in);
 
 // --- collector (collector.cpp) --------------------------------------------
 

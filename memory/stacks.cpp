@@ -14,24 +14,17 @@ bool CellStackFull(Interp& in) {
   return false;
 }
 
-namespace {
-
-bool PushLocal(Interp& in, uint32_t entry) {
-  if (in.localTop >= uint32_t(LOCAL_STACK_CAPACITY - 1)) {
-    Fatal(in, msg::LOCAL_STACK_FULL);
-    return false;
-  }
-  in.localStack[in.localTop++] = entry;
-  return true;
+bool LocalStackFull(Interp& in) {
+  Fatal(in, msg::LOCAL_STACK_FULL);
+  return false;
 }
 
-}  // namespace
-
-bool PushLocalMarker(Interp& in) { return PushLocal(in, 0); }
-
-bool PushLocals(Interp& in, const Frame& frame) {
-  for (int32_t i = 0; i < frame.count; ++i)
-    if (!PushLocal(in, frame.base + uint32_t(i) + 1)) return false;
+bool PushLocalsOneByOne(Interp& in, const Frame& frame) {
+  for (int32_t i = 0; i < frame.count; ++i) {
+    if (in.localTop >= uint32_t(LOCAL_STACK_CAPACITY - 1))
+      return LocalStackFull(in);
+    in.localStack[in.localTop++] = frame.base + uint32_t(i) + 1;
+  }
   return true;
 }
 
@@ -40,13 +33,6 @@ void PopCellsToMarker(Interp& in) {
   uint32_t top = in.cellTop;
   while (top > 0 && stack[top - 1] != ERROR_VALUE) --top;
   in.cellTop = top > 0 ? top - 1 : 0;
-}
-
-void PopLocalsToMarker(Interp& in) {
-  const uint32_t* stack = in.localStack;
-  uint32_t top = in.localTop;
-  while (top > 0 && stack[top - 1] != 0) --top;
-  in.localTop = top > 0 ? top - 1 : 0;
 }
 
 }  // namespace vex

@@ -165,5 +165,42 @@ TEST_F(ReaderTest, TheStacksAreBalancedAfterEveryRun) {
             "(done 1.000000 100.000000 )");
 }
 
+TEST_F(ReaderTest, ACallFindingTheBindingArenaFullFailsAndTheNextRunWorks) {
+  Interp& in = s.in();
+  ASSERT_EQ(s.Run(std::string("(defun wide (a b c) (list a b c))")), "T ");
+  ASSERT_EQ(s.Run(std::string("(defun none () 'ok)")), "T ");
+  s.TakeMessages();
+  // A call needs one Binding for its definition and one per parameter:
+  // three left are too few for wide, none left too few even for none, also
+  // when wide has just taken the last four.
+  const uint32_t full = BINDING_ARENA_CAPACITY;
+  const struct {
+    uint32_t top;
+    const char* text;
+  } cases[] = {{full - 3, "(wide 1 2 3)"},
+               {full, "(none)"},
+               {full - 4, "(wide 1 2 (none))"}};
+  for (const auto& c : cases) {
+    in.bindingTop = c.top;
+    const uint32_t cells = in.cellTop, locals = in.localTop;
+    s.Run(std::string(c.text));
+    EXPECT_EQ(s.TakeMessages(),
+              std::vector<std::string>{
+                  "エラー: ローカル変数領域の確保に失敗しました"})
+        << c.text;
+    EXPECT_FALSE(in.closing) << c.text;
+    EXPECT_EQ(in.bindingTop, c.top) << c.text;
+    EXPECT_EQ(in.cellTop, cells) << c.text;
+    EXPECT_EQ(in.localTop, locals) << c.text;
+  }
+  in.bindingTop = full - 4;
+  EXPECT_EQ(s.Run(std::string("(wide 1 2 3)")),
+            "(1.000000 2.000000 3.000000 )");
+  in.bindingTop = full - 5;
+  EXPECT_EQ(s.Run(std::string("(wide 1 2 (none))")), "(1.000000 2.000000 ok )");
+  EXPECT_EQ(in.bindingTop, full - 5);
+  in.bindingTop = 0;
+}
+
 }  // namespace
 }  // namespace vex::coretest
