@@ -41,7 +41,9 @@ constexpr int BUILTIN_COUNT = 64;
 
 // Row 1..64 of the built-in named name, or 0.
 int BuiltinRowOf(std::u16string_view name);
-const BuiltinRow& BuiltinAt(int row);
+// Calls row 1..64 with the argument forms args in frame: the row's argument
+// count, then for an evaluated row its arguments, then its handler.
+Ref CallBuiltin(Interp& in, int row, Ref args, Frame& frame);
 
 // Special forms and the evaluator's own rows (eval/eval.cpp).
 Ref BuiltinQuote(Interp&, CallArgs&);

@@ -63,23 +63,6 @@ Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
   return SyntaxError(in);
 }
 
-// A built-in call: the row's argument count, then for an evaluated row its
-// arguments, then the handler.
-Ref CallBuiltin(Interp& in, int row, Ref args, Frame& frame) {
-  const BuiltinRow& r = BuiltinAt(row);
-  CallArgs a{args, &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
-  if (r.minArgs != 0 && !HasArgs(in, args, r.minArgs)) return SyntaxError(in);
-  if (r.mode == ArgMode::Evaluated || r.mode == ArgMode::PassEvaluated) {
-    Ref p = args;
-    for (int k = 0; k < r.minArgs; ++k, p = Cdr(in, p)) {
-      a.v[k] = EvalProtect(in, Car(in, p), frame);
-      if (a.v[k] == ERROR_VALUE && r.mode == ArgMode::Evaluated)
-        return ERROR_VALUE;
-    }
-  }
-  return r.handler(in, a);
-}
-
 // A value that is neither ERROR_VALUE nor a symbol is pushed on the
 // CellStack, so the collector sees it for the rest of the unit of work.
 [[gnu::always_inline]] inline Ref Protect(Interp& in, Ref v) {

@@ -71,10 +71,13 @@ TEST(Hardening, EvaluationNestedDeeperThanTheStackEndsInOrder) {
   int status = 0;
   std::vector<std::string> t =
       Transcript(dir,
-                 {// A form nested a million levels in the car direction.
-                  "(defun wrap (n x) (loop ((= n 0) x) (setq x (list 'car x)) "
+                 {// A form nested six million levels in the car direction,
+                  // more than the evaluator's stack holds however small its
+                  // frames.
+                  "(defun wrap (n x) (loop ((= n 0) x) "
+                  "(setq x (list 'car (list 'car (list 'car x)))) "
                   "(setq n (- n 1))))",
-                  "(eval (wrap 1000000 5))", "(defun ev () (eval '(ev)))",
+                  "(eval (wrap 2000000 5))", "(defun ev () (eval '(ev)))",
                   "(ev)", "(defun ap () (apply 'ap))", "(ap)", "(+ 1 2)"},
                  status);
   EXPECT_EQ(
