@@ -6,8 +6,9 @@
 // keeps the cars still to be marked on an explicit stack, so no structure,
 // however deep in either direction, can exhaust the native stack. A Cell
 // already marked ends a walk, which makes shared and circular structure safe.
-// The reset and count passes cover only the part of each area ever handed
-// out (cellHigh, numberHigh); the counts are those of the whole area.
+// The reset pass covers only the part of each area ever handed out
+// (cellHigh, numberHigh), and the marking counts what it marks: the counts
+// are those of the whole area without a second pass over it.
 //
 // Besides the program's own collections, named calls reclaim early: the
 // same marking, once about a million Cells or a quarter of a million numbers
@@ -29,9 +30,16 @@ namespace vex {
 
 namespace {
 
+// What one marking has found in use so far; every element is counted when
+// its mark is set, which happens once per marking.
+struct Marked {
+  int32_t cells = 0;
+  int32_t numbers = 0;
+};
+
 // Marks cell and everything reachable from it; pending holds the cars whose
 // marking is deferred.
-void MarkFrom(Interp& in, Ref cell, std::vector<Ref>& pending) {
+void MarkFrom(Interp& in, Ref cell, std::vector<Ref>& pending, Marked& marked) {
   pending.push_back(cell);
   while (!pending.empty()) {
     Ref x = pending.back();
@@ -40,50 +48,50 @@ void MarkFrom(Interp& in, Ref cell, std::vector<Ref>& pending) {
     while (x != ERROR_VALUE) {
       Cell& c = in.cells[x];
       if (c.mark == MARK_USED) break;
-      if (c.tag == TAG_SYMBOL) {
-        c.mark = MARK_USED;
+      if (c.tag != TAG_SYMBOL && c.tag != TAG_NUMBER && c.tag != TAG_LIST)
         break;
-      }
-      if (c.tag == TAG_NUMBER) {
-        c.mark = MARK_USED;
-        in.numbers[c.car].mark = MARK_USED;
-        break;
-      }
-      if (c.tag != TAG_LIST) break;
       c.mark = MARK_USED;
+      ++marked.cells;
+      if (c.tag == TAG_SYMBOL) break;
+      if (c.tag == TAG_NUMBER) {
+        NumberSlot& s = in.numbers[c.car];
+        marked.numbers += s.mark != MARK_USED;
+        s.mark = MARK_USED;
+        break;
+      }
       pending.push_back(c.car);
       x = c.cdr;
     }
   }
 }
 
-// Resets every mark and marks from the four kinds of roots.
-void MarkRoots(Interp& in) {
+// Resets every mark and marks from the four kinds of roots; what is marked
+// is what is in use.
+Marked MarkRoots(Interp& in) {
   ResetMarks(in);
+  Marked marked;
   std::vector<Ref> pending;
   for (uint32_t i = 0; i < in.cellTop; ++i)
-    if (in.cellStack[i] != ERROR_VALUE) MarkFrom(in, in.cellStack[i], pending);
+    if (in.cellStack[i] != ERROR_VALUE)
+      MarkFrom(in, in.cellStack[i], pending, marked);
   // Every Binding of a call in progress: those the LocalStack refers to,
   // those of calls whose arguments are still being evaluated, and the hidden
   // one holding the definition each call runs.
   for (uint32_t i = 0; i < in.bindingTop; ++i)
-    MarkFrom(in, in.bindings[i].value, pending);
+    MarkFrom(in, in.bindings[i].value, pending, marked);
   for (int32_t i = 0; i < in.globalCount; ++i)
-    MarkFrom(in, in.globals[i].value, pending);
+    MarkFrom(in, in.globals[i].value, pending, marked);
   for (int32_t i = 0; i < in.functionCount; ++i)
-    MarkFrom(in, in.functions[i].definition, pending);
+    MarkFrom(in, in.functions[i].definition, pending, marked);
+  return marked;
 }
 
 // Marks from the roots, counts the elements in use and charges a run with a
 // step budget for the passes.
 void MarkAndCount(Interp& in, int32_t& usedCells, int32_t& usedNumbers) {
-  MarkRoots(in);
-  usedCells = 0;
-  for (uint32_t i = 1; i <= in.cellHigh; ++i)
-    usedCells += in.cells[i].mark == MARK_USED;
-  usedNumbers = 0;
-  for (uint32_t i = 0; i < in.numberHigh; ++i)
-    usedNumbers += in.numbers[i].mark == MARK_USED;
+  Marked marked = MarkRoots(in);
+  usedCells = marked.cells;
+  usedNumbers = marked.numbers;
   // A run with a step budget pays for the passes too, so a program that
   // collects in a loop ends as soon as one that evaluates in a loop. A spent
   // budget is looked at by the next step; it stays at 0, as a negative one
