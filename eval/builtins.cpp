@@ -3,8 +3,9 @@
 //
 // Design note. Each row gets its own caller, generated from the table at
 // compile time: its argument count and mode are constants there and its
-// handler a direct call, so an evaluator step costs one indirect call
-// through the callers' array instead of a generic decoding of the row.
+// handler a direct call. With the user functions' caller in front of them,
+// a call form costs the evaluator one indirect call through the callers'
+// array, whatever its operator, instead of a test and a decoding of the row.
 #include "eval/builtins.h"
 
 #include <array>
@@ -101,43 +102,48 @@ const std::unordered_map<std::u16string_view, int>& RowIndex() {
 
 // The call of row Row: at least minArgs arguments, else "文法エラー" before
 // anything is evaluated; for an evaluated row its arguments, left to right;
-// then the handler.
+// then the handler. Row 0, a name without a built-in, is a user function's.
 template <int Row>
-Ref CallRow(Interp& in, Ref args, Frame& frame) {
-  constexpr const BuiltinRow& r = kRows[Row - 1];
-  CallArgs a{args, &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
-  if constexpr (r.minArgs != 0) {
-    if (!HasArgs(in, args, r.minArgs)) {
-      ShowError(in, msg::SYNTAX_ERROR);
-      return ERROR_VALUE;
-    }
-  }
-  if constexpr (r.mode == ArgMode::Evaluated ||
-                r.mode == ArgMode::PassEvaluated) {
-    Ref p = args;
-    for (int k = 0; k < r.minArgs; ++k, p = Cdr(in, p)) {
-      a.v[k] = EvalProtect(in, Car(in, p), frame);
-      if (r.mode == ArgMode::Evaluated && a.v[k] == ERROR_VALUE)
+Ref CallRow(Interp& in, Ref form, Frame& frame) {
+  if constexpr (Row == 0) {
+    return CallFunction(in, form, frame);
+  } else {
+    constexpr const BuiltinRow& r = kRows[Row - 1];
+    Ref args = Cdr(in, form);
+    CallArgs a{args, &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
+    if constexpr (r.minArgs != 0) {
+      if (!HasArgs(in, args, r.minArgs)) {
+        ShowError(in, msg::SYNTAX_ERROR);
         return ERROR_VALUE;
+      }
     }
+    if constexpr (r.mode == ArgMode::Evaluated ||
+                  r.mode == ArgMode::PassEvaluated) {
+      Ref p = args;
+      for (int k = 0; k < r.minArgs; ++k, p = Cdr(in, p)) {
+        a.v[k] = EvalProtect(in, Car(in, p), frame);
+        if (r.mode == ArgMode::Evaluated && a.v[k] == ERROR_VALUE)
+          return ERROR_VALUE;
+      }
+    }
+    return r.handler(in, a);
   }
-  return r.handler(in, a);
 }
 
-using RowCaller = Ref (*)(Interp& in, Ref args, Frame& frame);
+using RowCaller = Ref (*)(Interp& in, Ref form, Frame& frame);
 
-template <int... Index>
-constexpr auto MakeCallers(std::integer_sequence<int, Index...>) {
-  return std::array<RowCaller, BUILTIN_COUNT>{CallRow<Index + 1>...};
+template <int... Row>
+constexpr auto MakeCallers(std::integer_sequence<int, Row...>) {
+  return std::array<RowCaller, BUILTIN_COUNT + 1>{CallRow<Row>...};
 }
 
 constexpr auto kCallers =
-    MakeCallers(std::make_integer_sequence<int, BUILTIN_COUNT>());
+    MakeCallers(std::make_integer_sequence<int, BUILTIN_COUNT + 1>());
 
 }  // namespace
 
-Ref CallBuiltin(Interp& in, int row, Ref args, Frame& frame) {
-  return kCallers[row - 1](in, args, frame);
+Ref CallOperator(Interp& in, int row, Ref form, Frame& frame) {
+  return kCallers[row](in, form, frame);
 }
 
 int BuiltinRowOf(std::u16string_view name) {

@@ -41,9 +41,10 @@ constexpr int BUILTIN_COUNT = 64;
 
 // Row 1..64 of the built-in named name, or 0.
 int BuiltinRowOf(std::u16string_view name);
-// Calls row 1..64 with the argument forms args in frame: the row's argument
-// count, then for an evaluated row its arguments, then its handler.
-Ref CallBuiltin(Interp& in, int row, Ref args, Frame& frame);
+// Calls the operator of the call form in frame by the row of its name: for
+// a built-in (1..64) the row's argument count, then for an evaluated row its
+// arguments, then its handler; for 0 the user function (CallFunction).
+Ref CallOperator(Interp& in, int row, Ref form, Frame& frame);
 
 // Special forms and the evaluator's own rows (eval/eval.cpp).
 Ref BuiltinQuote(Interp&, CallArgs&);

@@ -95,12 +95,9 @@ bool CheckInterrupt(Interp& in) {
 Ref EvalCallProtect(Interp& in, Ref form, Frame& frame) {
   if (!StackHasRoom(in)) return NestingTooDeep(in);
   if (RunMustStop(in)) return ERROR_VALUE;
-  const Cell& call = LiveCell(in, form);
-  const Cell& head = LiveCell(in, call.car);
+  const Cell& head = LiveCell(in, Car(in, form));
   if (head.tag != TAG_SYMBOL) return NotASymbolHead(in);
-  int row = in.names[head.car].builtin;
-  if (row == 0) return Protect(in, CallFunction(in, form, frame));
-  return Protect(in, CallBuiltin(in, row, call.cdr, frame));
+  return Protect(in, CallOperator(in, in.names[head.car].builtin, form, frame));
 }
 
 // A symbol's value: the Frame's Binding of its name, else the global

@@ -8,8 +8,8 @@
 namespace vex {
 
 // The parts of EvalProtect: a call form, and a symbol's value (each pushed
-// unless it is a symbol or ERROR_VALUE). A call is dispatched through the
-// interned name's built-in row, else to CallFunction.
+// unless it is a symbol or ERROR_VALUE). A call goes to the caller of its
+// operator's row (eval/builtins.h).
 Ref EvalCallProtect(Interp& in, Ref form, Frame& frame);
 Ref EvalSymbolProtect(Interp& in, NameRef name, const Frame& frame);
 
