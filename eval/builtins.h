@@ -43,7 +43,8 @@ constexpr int BUILTIN_COUNT = 64;
 int BuiltinRowOf(std::u16string_view name);
 // Calls the operator of the call form in frame by the row of its name: for
 // a built-in (1..64) the row's argument count, then for an evaluated row its
-// arguments, then its handler; for 0 the user function (CallFunction).
+// arguments, then its handler; for 0 the user function (CallFunction). The
+// value is protected as EvalProtect does.
 Ref CallOperator(Interp& in, int row, Ref form, Frame& frame);
 
 // Special forms and the evaluator's own rows (eval/eval.cpp).

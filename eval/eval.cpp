@@ -63,13 +63,6 @@ Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
   return SyntaxError(in);
 }
 
-// A value that is neither ERROR_VALUE nor a symbol is pushed on the
-// CellStack, so the collector sees it for the rest of the unit of work.
-[[gnu::always_inline]] inline Ref Protect(Interp& in, Ref v) {
-  if (v == ERROR_VALUE || LiveCell(in, v).tag == TAG_SYMBOL) return v;
-  return PushCell(in, v) ? v : ERROR_VALUE;
-}
-
 }  // namespace
 
 bool CheckInterrupt(Interp& in) {
@@ -97,7 +90,7 @@ Ref EvalCallProtect(Interp& in, Ref form, Frame& frame) {
   if (RunMustStop(in)) return ERROR_VALUE;
   const Cell& head = LiveCell(in, Car(in, form));
   if (head.tag != TAG_SYMBOL) return NotASymbolHead(in);
-  return Protect(in, CallOperator(in, in.names[head.car].builtin, form, frame));
+  return CallOperator(in, in.names[head.car].builtin, form, frame);
 }
 
 // A symbol's value: the Frame's Binding of its name, else the global

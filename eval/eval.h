@@ -13,6 +13,13 @@ namespace vex {
 Ref EvalCallProtect(Interp& in, Ref form, Frame& frame);
 Ref EvalSymbolProtect(Interp& in, NameRef name, const Frame& frame);
 
+// A value that is neither ERROR_VALUE nor a symbol is pushed on the
+// CellStack, so the collector sees it for the rest of the unit of work.
+[[gnu::always_inline]] inline Ref Protect(Interp& in, Ref v) {
+  if (v == ERROR_VALUE || LiveCell(in, v).tag == TAG_SYMBOL) return v;
+  return PushCell(in, v) ? v : ERROR_VALUE;
+}
+
 // The value of form in frame, or ERROR_VALUE after the failure was shown;
 // a value that is not a symbol is pushed on the CellStack. Numbers are
 // their own values and take the shortest path.
