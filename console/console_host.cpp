@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "console/utf.h"
@@ -107,7 +106,7 @@ std::unique_ptr<HostFile> ConsoleHost::OpenFile(std::u16string_view name,
 // would otherwise spend a third of its time in page faults. Only the
 // aligned interior of an area is advised; the system may decline.
 void* ConsoleHost::ReserveArea(size_t bytes) {
-  void* area = std::calloc(bytes, 1);
+  void* area = Host::ReserveArea(bytes);
 #ifdef __linux__
   constexpr uintptr_t LARGE_PAGE = uintptr_t(2) << 20;
   auto start = reinterpret_cast<uintptr_t>(area);

@@ -66,8 +66,8 @@ void MarkFrom(Interp& in, Ref cell, std::vector<Ref>& pending, Marked& marked) {
 }
 
 // Resets every mark and marks from the four kinds of roots; what is marked
-// is what is in use.
-Marked MarkRoots(Interp& in) {
+// is what is in use. A run with a step budget is charged for the passes.
+Marked MarkAndCount(Interp& in) {
   ResetMarks(in);
   Marked marked;
   std::vector<Ref> pending;
@@ -83,19 +83,9 @@ Marked MarkRoots(Interp& in) {
     MarkFrom(in, in.globals[i].value, pending, marked);
   for (int32_t i = 0; i < in.functionCount; ++i)
     MarkFrom(in, in.functions[i].definition, pending, marked);
-  return marked;
-}
-
-// Marks from the roots, counts the elements in use and charges a run with a
-// step budget for the passes.
-void MarkAndCount(Interp& in, int32_t& usedCells, int32_t& usedNumbers) {
-  Marked marked = MarkRoots(in);
-  usedCells = marked.cells;
-  usedNumbers = marked.numbers;
-  // A run with a step budget pays for the passes too, so a program that
-  // collects in a loop ends as soon as one that evaluates in a loop. A spent
-  // budget is looked at by the next step; it stays at 0, as a negative one
-  // means no limit.
+  // A program that collects in a loop ends as soon as one that evaluates in
+  // a loop. A spent budget is looked at by the next step; it stays at 0, as
+  // a negative one means no limit.
   if (in.stepBudget >= 0) {
     int64_t cost = int64_t(in.cellHigh) + in.numberHigh + in.cellTop;
     in.stepBudget -= cost / COLLECT_ELEMENTS_PER_STEP;
@@ -104,32 +94,29 @@ void MarkAndCount(Interp& in, int32_t& usedCells, int32_t& usedNumbers) {
       in.pollCountdown = 0;
     }
   }
+  return marked;
 }
 
 }  // namespace
 
 void Collect(Interp& in) {
-  int32_t usedCells = 0;
-  int32_t usedNumbers = 0;
-  MarkAndCount(in, usedCells, usedNumbers);
-  in.FreeCells = CELL_CAPACITY - usedCells;
-  in.FreeNumbers = NUMBER_CAPACITY - usedNumbers;
-  ScheduleReclaim(in, usedCells, usedNumbers);
+  Marked used = MarkAndCount(in);
+  in.FreeCells = CELL_CAPACITY - used.cells;
+  in.FreeNumbers = NUMBER_CAPACITY - used.numbers;
+  ScheduleReclaim(in, used.cells, used.numbers);
 
   std::u16string line = msg::GC_CELLS;
-  for (char ch : std::to_string(usedCells)) line += char16_t(ch);
+  for (char ch : std::to_string(used.cells)) line += char16_t(ch);
   line += msg::GC_NUMBERS;
-  for (char ch : std::to_string(usedNumbers)) line += char16_t(ch);
+  for (char ch : std::to_string(used.numbers)) line += char16_t(ch);
   line += u' ';
   line += in.WrapFlag ? u'*' : u' ';
   in.host.SetTitle(line);
 }
 
 void Reclaim(Interp& in) {
-  int32_t usedCells = 0;
-  int32_t usedNumbers = 0;
-  MarkAndCount(in, usedCells, usedNumbers);
-  ScheduleReclaim(in, usedCells, usedNumbers);
+  Marked used = MarkAndCount(in);
+  ScheduleReclaim(in, used.cells, used.numbers);
 }
 
 void CollectForStress(Interp& in) {

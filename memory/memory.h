@@ -26,64 +26,64 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
 [[gnu::noinline, gnu::cold]] int32_t AllocNumberSlotSlow(Interp& in,
                                                          float value);
 
-// A Cell marked in use, or ERROR_VALUE after the fatal message. Most
-// allocations find the Cell under the cursor free and stop there.
-inline Ref AllocCell(Interp& in) {
+// The allocations' common case: the element under the cursor is free and
+// taking it needs nothing else (the area is not nearly full, the wrap flag
+// does not come with it, the cursor does not wrap).
+inline bool CellUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.cellCursor;
-  Cell& c = in.cells[index + 1];
-  if (in.FreeCells <= 1 || in.wrapCountdown <= 1 || index + 1 >= LAST_CELL ||
-      c.mark == MARK_USED)
-    return AllocCellSlow(in);
+  return in.FreeCells > 1 && in.wrapCountdown > 1 && index + 1 < LAST_CELL &&
+         in.cells[index + 1].mark != MARK_USED;
+}
+inline bool SlotUnderCursorIsTakeable(const Interp& in) {
+  uint32_t index = in.numberCursor;
+  return in.FreeNumbers > 1 && index + 1 < LAST_SLOT &&
+         in.numbers[index].mark != MARK_USED;
+}
+// Takes the element under the cursor (see above) and moves the cursor on.
+inline Ref TakeCellUnderCursor(Interp& in) {
+  uint32_t index = in.cellCursor;
   --in.wrapCountdown;
   --in.FreeCells;
   in.cellCursor = index + 1;
-  if (index >= in.cellHigh) in.cellHigh = index + 1;
-  c.mark = MARK_USED;
+  in.cellHigh = std::max(in.cellHigh, index + 1);
+  in.cells[index + 1].mark = MARK_USED;
   return index + 1;
 }
-
-// The index of a NumberSlot holding value, or -1 after the fatal message.
-inline int32_t AllocNumberSlot(Interp& in, float value) {
+inline int32_t TakeSlotUnderCursor(Interp& in, float value) {
   uint32_t index = in.numberCursor;
-  NumberSlot& s = in.numbers[index];
-  if (in.FreeNumbers <= 1 || index + 1 >= LAST_SLOT || s.mark == MARK_USED)
-    return AllocNumberSlotSlow(in, value);
   --in.FreeNumbers;
   in.numberCursor = index + 1;
-  if (index >= in.numberHigh) in.numberHigh = index + 1;
-  s.mark = MARK_USED;
-  s.value = value;
+  in.numberHigh = std::max(in.numberHigh, index + 1);
+  in.numbers[index] = NumberSlot{MARK_USED, value};
   return int32_t(index);
+}
+
+// A Cell marked in use, or ERROR_VALUE after the fatal message.
+inline Ref AllocCell(Interp& in) {
+  return CellUnderCursorIsTakeable(in) ? TakeCellUnderCursor(in)
+                                       : AllocCellSlow(in);
+}
+// The index of a NumberSlot holding value, or -1 after the fatal message.
+inline int32_t AllocNumberSlot(Interp& in, float value) {
+  return SlotUnderCursorIsTakeable(in) ? TakeSlotUnderCursor(in, value)
+                                       : AllocNumberSlotSlow(in, value);
 }
 // After a collection or an early reclaim that found usedCells and
 // usedNumbers in use: allocation starts again at the front of each area, and
 // the next early reclaim comes after at least as many allocations as are in
 // use (and not fewer than RECLAIM_CELLS or RECLAIM_NUMBERS).
 void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers);
-// A number Cell holding value, or ERROR_VALUE. Most numbers find the Cell
-// and the NumberSlot under the cursors free and take them here.
+// A number Cell holding value, or ERROR_VALUE. Both elements are looked at
+// before either is taken, so the common case makes no test twice.
 [[gnu::noinline, gnu::cold]] Ref MakeNumberSlow(Interp& in, float value);
 inline Ref MakeNumber(Interp& in, float value) {
-  uint32_t ci = in.cellCursor;
-  uint32_t ni = in.numberCursor;
-  Cell& c = in.cells[ci + 1];
-  NumberSlot& s = in.numbers[ni];
-  if (in.FreeCells <= 1 || in.wrapCountdown <= 1 || ci + 1 >= LAST_CELL ||
-      c.mark == MARK_USED || in.FreeNumbers <= 1 || ni + 1 >= LAST_SLOT ||
-      s.mark == MARK_USED)
+  if (!CellUnderCursorIsTakeable(in) || !SlotUnderCursorIsTakeable(in))
     return MakeNumberSlow(in, value);
-  --in.wrapCountdown;
-  --in.FreeCells;
-  --in.FreeNumbers;
-  in.cellCursor = ci + 1;
-  in.numberCursor = ni + 1;
-  in.cellHigh = std::max(in.cellHigh, ci + 1);
-  in.numberHigh = std::max(in.numberHigh, ni + 1);
-  c.tag = TAG_NUMBER;
-  c.mark = MARK_USED;
-  c.car = ni;
-  s = NumberSlot{MARK_USED, value};
-  return ci + 1;
+  Ref c = TakeCellUnderCursor(in);
+  Cell& cell = in.cells[c];
+  cell.tag = TAG_NUMBER;
+  cell.car = uint32_t(TakeSlotUnderCursor(in, value));
+  return c;
 }
 // A new symbol Cell of an interned name, or ERROR_VALUE.
 Ref MakeSymbol(Interp& in, NameRef name);
