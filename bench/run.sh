@@ -88,7 +88,9 @@ echo
 
 echo
 if command -v pil >/dev/null; then
-  printf '%s\n' "(de fib (N) (if (> 2 N) N (+ (fib (dec N)) (fib (- N 2)))))" \
+  # The same program form for form: cond, a negative test of (- N 2), T.
+  printf '%s\n' \
+    "(de fib (N) (cond ((lt0 (- N 2)) N) (T (+ (fib (- N 1)) (fib (- N 2))))))" \
     "(fib 25)" "(bye)" >"$work/fib.l"
   # The two take turns, so that a busy moment of the machine hits both.
   vtimes=()
