@@ -9,6 +9,8 @@
 // resident memory grows with use; the collector's passes cover only the
 // touched part (cellHigh, numberHigh). A side table indexed by a name's offset
 // gives its built-in row, global variable and function in constant time.
+// User functions' bodies are also kept decoded, in a code area beside the
+// Cells they were read from (eval/decoded.cpp).
 // A host creates the Interp; nothing of the interpreter lives elsewhere.
 #pragma once
 
@@ -44,6 +46,8 @@ constexpr int32_t LOCAL_STACK_CAPACITY = 3200000;
 // Room for the Bindings of all running Frames; running out is the
 // non-fatal "cannot reserve a Frame" failure of a call.
 constexpr int32_t BINDING_ARENA_CAPACITY = 4000000;
+// Nodes of decoded function bodies; a body that does not fit runs as it is.
+constexpr int32_t CODE_CAPACITY = 1 << 20;
 constexpr int32_t GC_THRESHOLD = 1000;
 // Allocations between early reclaims at least (more when much is in use).
 constexpr int32_t RECLAIM_CELLS = 1 << 20;
@@ -79,6 +83,23 @@ struct Binding {
 struct FunctionEntry {
   NameRef name;
   Ref definition;
+  // The decoded body (eval/decoded.cpp) of decodedDefinition, valid while
+  // the interpreter's codeEpoch is decodedEpoch.
+  Ref decodedDefinition;
+  uint32_t decodedEpoch;
+  uint32_t decodedBody;
+};
+
+// One node of a decoded function body (eval/decoded.cpp). A node's
+// children follow it in the code area; skip is the size in bytes of the
+// node and them.
+struct CodeNode {
+  uint8_t kind;
+  uint8_t row;     // built-in calls: the row
+  uint16_t count;  // user calls: the argument nodes
+  uint32_t value;  // the form, a Binding slot or a name, by kind
+  uint32_t link;   // the list Cell whose car is this node's form
+  uint32_t skip;
 };
 
 // The local environment of one running user function: n Bindings in the
@@ -162,6 +183,16 @@ struct Interp {
 
   Ref NIL = 0;
   Ref T = 0;
+
+  // Decoded function bodies. codeCells marks every list Cell a decoding
+  // has read; storing into such a Cell, or handing it out again, advances
+  // codeEpoch, and that retires every decoded body at once, running ones
+  // included (they go on by the forms themselves).
+  uint8_t* codeCells = nullptr;  // indexed like cells
+  CodeNode* code = nullptr;
+  uint32_t codeTop = 0;
+  uint32_t codeEpoch = 1;
+  uint32_t codeAreaEpoch = 0;  // the epoch of the nodes below codeTop
 
   // The evaluation's native stack guard (set by the host per thread): a
   // call nests only while the stack pointer is above this address; 0 for

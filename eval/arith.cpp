@@ -4,6 +4,8 @@
 // accumulators are floats and each operation is stored back before the next.
 // Every numeric result is a new number Cell made after all arguments have
 // been evaluated.
+#include "eval/arith.h"
+
 #include "core/messages.h"
 #include "eval/eval.h"
 #include "memory/memory.h"
@@ -19,42 +21,10 @@ Ref Fail(Interp& in, const char16_t* text) {
 
 Ref Truth(Interp& in, bool b) { return b ? in.T : in.NIL; }
 
-// Evaluates the next argument as a number into value; false after a failure
-// (shown by the evaluation, or "数値ではありません" here).
-inline bool NextNumber(Interp& in, Ref& args, Frame& frame, float& value) {
-  const Cell& link = LiveCell(in, args);
-  Ref v = EvalProtect(in, link.car, frame);
-  args = link.cdr;
-  if (v == ERROR_VALUE) return false;
-  const Cell& c = LiveCell(in, v);
-  if (c.tag != TAG_NUMBER) {
-    ShowError(in, msg::NOT_A_NUMBER);
-    return false;
-  }
-  value = in.numbers[c.car].value;
-  return true;
-}
-
-enum class Op { Add, Multiply, Subtract, Divide };
-
-template <Op op>
-float Apply(float acc, float x) {
-  if constexpr (op == Op::Add) return acc + x;
-  if constexpr (op == Op::Multiply) return acc * x;
-  if constexpr (op == Op::Subtract) return acc - x;
-  return acc / x;
-}
-
 // + and *: from the identity, over any number of arguments.
 template <Op op>
 Ref Fold(Interp& in, CallArgs& a, float identity) {
-  float acc = identity;
-  for (Ref p = a.args; IsList(in, p);) {
-    float x;
-    if (!NextNumber(in, p, *a.frame, x)) return ERROR_VALUE;
-    acc = Apply<op>(acc, x);
-  }
-  return MakeNumber(in, acc);
+  return FoldRest<op>(in, a.args, *a.frame, identity);
 }
 
 // - and /: from the first argument, which must be there.
@@ -64,13 +34,7 @@ Ref FoldFromFirst(Interp& in, CallArgs& a) {
   Ref p = a.args;
   float acc;
   if (!NextNumber(in, p, *a.frame, acc)) return ERROR_VALUE;
-  while (IsList(in, p)) {
-    float x;
-    if (!NextNumber(in, p, *a.frame, x)) return ERROR_VALUE;
-    if (op == Op::Divide && x == 0.0f) return Fail(in, msg::DIVIDED_BY_ZERO);
-    acc = Apply<op>(acc, x);
-  }
-  return MakeNumber(in, acc);
+  return FoldRest<op>(in, p, *a.frame, acc);
 }
 
 }  // namespace

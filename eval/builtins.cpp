@@ -148,6 +148,8 @@ Ref CallOperator(Interp& in, int row, Ref form, Frame& frame) {
   return kCallers[row](in, form, frame);
 }
 
+const BuiltinRow& BuiltinRowAt(int row) { return kRows[row - 1]; }
+
 int BuiltinRowOf(std::u16string_view name) {
   const auto& index = RowIndex();
   auto found = index.find(name);

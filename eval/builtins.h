@@ -39,6 +39,8 @@ struct BuiltinRow {
 
 constexpr int BUILTIN_COUNT = 64;
 
+// The row of a built-in, 1..64.
+const BuiltinRow& BuiltinRowAt(int row);
 // Row 1..64 of the built-in named name, or 0.
 int BuiltinRowOf(std::u16string_view name);
 // Calls the operator of the call form in frame by the row of its name: for

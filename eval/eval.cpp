@@ -36,12 +36,6 @@ Ref SyntaxError(Interp& in) {
   return ERROR_VALUE;
 }
 
-// True when the native stack has room for one more level of evaluation.
-bool StackHasRoom(Interp& in) {
-  char probe = 0;
-  return reinterpret_cast<uintptr_t>(&probe) > in.stackLimit;
-}
-
 Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
   Binding* b = in.bindings + frame.base;
   for (Binding* end = b + frame.count; b != end; ++b)
@@ -49,21 +43,26 @@ Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
   return nullptr;
 }
 
-[[gnu::noinline, gnu::cold]] Ref NestingTooDeep(Interp& in) {
-  ShowError(in, msg::NESTING_TOO_DEEP);
-  return ERROR_VALUE;
-}
-
-[[gnu::noinline, gnu::cold]] Ref UnboundVariable(Interp& in) {
-  ShowError(in, msg::UNBOUND_VARIABLE);
-  return ERROR_VALUE;
-}
-
 [[gnu::noinline, gnu::cold]] Ref NotASymbolHead(Interp& in) {
   return SyntaxError(in);
 }
 
 }  // namespace
+
+bool StackHasRoom(Interp& in) {
+  char probe = 0;
+  return reinterpret_cast<uintptr_t>(&probe) > in.stackLimit;
+}
+
+Ref NestingTooDeep(Interp& in) {
+  ShowError(in, msg::NESTING_TOO_DEEP);
+  return ERROR_VALUE;
+}
+
+Ref UnboundVariable(Interp& in) {
+  ShowError(in, msg::UNBOUND_VARIABLE);
+  return ERROR_VALUE;
+}
 
 bool CheckInterrupt(Interp& in) {
   if (in.runStopped || in.closing) {
@@ -158,15 +157,19 @@ Ref BuiltinProgn(Interp& in, CallArgs& a) {
   return RunBody(in, a.args, *a.frame);
 }
 
-Ref BuiltinCond(Interp& in, CallArgs& a) {
-  for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
+Ref CondFrom(Interp& in, Ref clauses, Frame& frame) {
+  for (Ref p = clauses; IsList(in, p); p = Cdr(in, p)) {
     Ref clause = Car(in, p);
     if (!IsList(in, clause)) return in.NIL;
-    Ref test = EvalProtect(in, Car(in, clause), *a.frame);
+    Ref test = EvalProtect(in, Car(in, clause), frame);
     if (test == ERROR_VALUE) return ERROR_VALUE;
-    if (!IsNil(in, test)) return RunBody(in, Cdr(in, clause), *a.frame);
+    if (!IsNil(in, test)) return RunBody(in, Cdr(in, clause), frame);
   }
   return in.NIL;
+}
+
+Ref BuiltinCond(Interp& in, CallArgs& a) {
+  return CondFrom(in, a.args, *a.frame);
 }
 
 Ref BuiltinLoop(Interp& in, CallArgs& a) {

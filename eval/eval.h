@@ -39,6 +39,16 @@ inline Ref RunBody(Interp& in, Ref forms, Frame& frame) {
   return result;
 }
 
+// True when the native stack has room for one more level of evaluation;
+// NestingTooDeep is the failure when it has not.
+bool StackHasRoom(Interp& in);
+[[gnu::noinline, gnu::cold]] Ref NestingTooDeep(Interp& in);
+// The failure of a symbol with neither a Binding nor a global variable.
+[[gnu::noinline, gnu::cold]] Ref UnboundVariable(Interp& in);
+// cond's clauses from the list clauses on, in frame: the value of the body
+// of the first clause whose test is not NIL, else NIL.
+Ref CondFrom(Interp& in, Ref clauses, Frame& frame);
+
 // True when the run has to stop: interrupted, out of steps, or the window is
 // closing. Shows "実行を中断しました" for an interrupt or a spent budget.
 // Cheap: it looks at the flags only every INTERRUPT_INTERVAL calls.

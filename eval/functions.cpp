@@ -7,6 +7,7 @@
 // call forms that funcall and apply build are pushed on the CellStack before
 // the call they start, so a collection inside that call keeps them.
 #include "core/messages.h"
+#include "eval/decoded.h"
 #include "eval/eval.h"
 #include "memory/memory.h"
 
@@ -40,8 +41,50 @@ void CollectAtCall(Interp& in) {
   return ERROR_VALUE;
 }
 
-// Calls the function definition (params . body) with the argument forms;
-// collect asks for the collection check of named calls.
+// Evaluates the argument forms from the list forms on into b[i], b[i+1],
+// ... in the caller's Frame, stopping after b[n-1]; false after a failure.
+bool EvaluateForms(Interp& in, Ref forms, uint32_t i, Binding* b, uint32_t n,
+                   Frame& caller) {
+  for (; i < n && LiveCell(in, forms).tag == TAG_LIST;
+       ++i, forms = Cdr(in, forms)) {
+    Ref v = EvalProtect(in, Car(in, forms), caller);
+    if (v == ERROR_VALUE) return false;
+    b[i].value = v;
+  }
+  return true;
+}
+
+// The argument forms of a call: a list, or the argument nodes of a decoded
+// call form, which go on by the list when the code changes under them.
+struct FormArguments {
+  Ref forms;
+  uint32_t Count(Interp& in) const { return uint32_t(ListLength(in, forms)); }
+  bool Evaluate(Interp& in, Binding* b, uint32_t n, Frame& caller) const {
+    return EvaluateForms(in, forms, 0, b, n, caller);
+  }
+};
+
+struct NodeArguments {
+  const CodeNode* call;
+  uint32_t epoch;
+  uint32_t Count(Interp&) const { return call->count; }
+  bool Evaluate(Interp& in, Binding* b, uint32_t n, Frame& caller) const {
+    const CodeNode* arg = call + 1;
+    for (uint32_t i = 0; i < n && i < call->count; ++i) {
+      Ref v = RunNode(in, arg, caller, epoch);
+      if (v == ERROR_VALUE) return false;
+      b[i].value = v;
+      if (CodeChanged(in, epoch))
+        return EvaluateForms(in, Cdr(in, arg->link), i + 1, b, n, caller);
+      arg = NextNode(arg);
+    }
+    return true;
+  }
+};
+
+// Calls the function definition (params . body) with the arguments; named
+// is the FunctionTable entry of a named call (which also makes the
+// collection check of named calls), nullptr for a lambda value.
 //
 // The Frame's Bindings are reserved with one hidden Binding before them: it
 // holds the definition, and the collector marks every Binding in use in the
@@ -53,8 +96,10 @@ void CollectAtCall(Interp& in) {
 // argument forms than parameters fail before any is evaluated, and so does a
 // parameter that is not a symbol. One walk along the parameters names them
 // and counts them; the failures are then reported in that order.
-Ref Invoke(Interp& in, Ref definition, Ref argForms, Frame& caller,
-           bool collect) {
+template <typename Arguments>
+Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
+           FunctionEntry* named) {
+  uint32_t epoch = in.codeEpoch;
   uint32_t hidden = in.bindingTop;
   if (hidden >= uint32_t(BINDING_ARENA_CAPACITY))
     return CallFailed(in, hidden, msg::FRAME_FAILED);
@@ -74,16 +119,10 @@ Ref Invoke(Interp& in, Ref definition, Ref argForms, Frame& caller,
   in.bindingTop = hidden + 1 + n;
   Frame fresh{hidden + 1, int32_t(n)};
 
-  if (uint32_t(ListLength(in, argForms)) > n)
+  if (args.Count(in) > n)
     return CallFailed(in, hidden, msg::TOO_MANY_ARGUMENTS);
   if (badParameter) return CallFailed(in, hidden, msg::SYNTAX_ERROR);
-  Ref f = argForms;
-  for (uint32_t i = 0; i < n && LiveCell(in, f).tag == TAG_LIST;
-       ++i, f = Cdr(in, f)) {
-    Ref v = EvalProtect(in, Car(in, f), caller);
-    if (v == ERROR_VALUE) return CallFailed(in, hidden, nullptr);
-    b[i].value = v;
-  }
+  if (!args.Evaluate(in, b, n, caller)) return CallFailed(in, hidden, nullptr);
 
   // Everything the body pushes lies above these two marks, and each call
   // inside it pops back to its own marks before it returns; so popping both
@@ -94,8 +133,13 @@ Ref Invoke(Interp& in, Ref definition, Ref argForms, Frame& caller,
   PushCell(in, ERROR_VALUE);  // a full stack has asked to close; go on
   if (!PushLocalMarker(in) || !PushLocals(in, fresh))
     return CallFailed(in, hidden, nullptr);
-  if (collect) CollectAtCall(in);
-  Ref result = RunBody(in, body, fresh);
+  Ref result;
+  if (named != nullptr) {
+    CollectAtCall(in);
+    result = RunFunctionBody(in, *named, definition, body, fresh, epoch);
+  } else {
+    result = RunBody(in, body, fresh);
+  }
   in.localTop = localMark;
   in.cellTop = cellMark;
   in.bindingTop = hidden;
@@ -126,13 +170,18 @@ Ref CallFunction(Interp& in, Ref form, Frame& frame) {
   }
   // A definition is always a list: defun stores the form's rest after the
   // name (at least the parameter list), putd a lambda value's rest.
-  return Invoke(in, f->definition, Cdr(in, form), frame, true);
+  return Invoke(in, f->definition, FormArguments{Cdr(in, form)}, frame, f);
+}
+
+Ref CallDecodedFunction(Interp& in, FunctionEntry& f, const CodeNode* call,
+                        Frame& frame, uint32_t epoch) {
+  return Invoke(in, f.definition, NodeArguments{call, epoch}, frame, &f);
 }
 
 Ref CallLambda(Interp& in, Ref lambda, Ref argForms, Frame& frame) {
   Ref rest = Cdr(in, lambda);
   if (!IsList(in, rest)) return SyntaxError(in);
-  return Invoke(in, rest, argForms, frame, false);
+  return Invoke(in, rest, FormArguments{argForms}, frame, nullptr);
 }
 
 Ref BuiltinDefun(Interp& in, CallArgs& a) {

@@ -72,14 +72,14 @@ Ref StoreEntry(Interp& in, Ref table, Ref key, Ref value) {
   Ref found = FindEntryCell(in, testCell, key, prev);
   if (found == ERROR_VALUE) return ERROR_VALUE;
   if (!IsNil(in, found)) {
-    in.cells[Car(in, found)].cdr = value;
+    StoreCdr(in, Car(in, found), value);
     return value;
   }
   Ref pair = MakeList(in, key, value);
   if (pair == ERROR_VALUE) return ERROR_VALUE;
   Ref entry = MakeList(in, pair, Cdr(in, testCell));
   if (entry == ERROR_VALUE) return ERROR_VALUE;
-  in.cells[testCell].cdr = entry;
+  StoreCdr(in, testCell, entry);
   return value;
 }
 
@@ -116,7 +116,7 @@ Ref BuiltinRemhash(Interp& in, CallArgs& a) {
   Ref prev;
   Ref found = FindEntryCell(in, Cdr(in, table), key, prev);
   if (found == ERROR_VALUE || IsNil(in, found)) return found;
-  in.cells[prev].cdr = Cdr(in, found);
+  StoreCdr(in, prev, Cdr(in, found));
   return in.T;
 }
 

@@ -26,9 +26,9 @@ Ref StoreInCell(Interp& in, Ref place, Ref value, Frame& frame, bool intoCar) {
   if (object == ERROR_VALUE) return ERROR_VALUE;
   if (!IsList(in, object)) return Fail(in, msg::ONLY_CELLS);
   if (intoCar)
-    in.cells[object].car = value;
+    StoreCar(in, object, value);
   else
-    in.cells[object].cdr = value;
+    StoreCdr(in, object, value);
   return value;
 }
 

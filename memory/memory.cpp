@@ -45,7 +45,9 @@ bool ForEachArea(Interp& in, Visit visit) {
                msg::LOCAL_STACK_AREA_FAILED) &&
          // The interpreter's own tables: a failure ends start-up as one.
          visit(in.names, size_t(STRING_UNITS), msg::INIT_FAILED) &&
-         visit(in.bindings, size_t(BINDING_ARENA_CAPACITY), msg::INIT_FAILED);
+         visit(in.bindings, size_t(BINDING_ARENA_CAPACITY), msg::INIT_FAILED) &&
+         visit(in.codeCells, size_t(CELL_CAPACITY) + 1, msg::INIT_FAILED) &&
+         visit(in.code, size_t(CODE_CAPACITY), msg::INIT_FAILED);
 }
 
 }  // namespace
@@ -130,6 +132,7 @@ Ref SearchCell(Interp& in) {
     Cell& c = in.cells[index + 1];
     if (c.mark != MARK_USED) {
       c.mark = MARK_USED;
+      if (in.codeCells[index + 1] != 0) ForgetCodeCell(in, index + 1);
       return index + 1;
     }
   }
@@ -195,6 +198,11 @@ Ref MakeNumberSlow(Interp& in, float value) {
   return c;
 }
 
+void ForgetCodeCell(Interp& in, Ref cell) {
+  in.codeCells[cell] = 0;
+  ++in.codeEpoch;
+}
+
 void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers) {
   in.cellCursor = 0;
   in.numberCursor = 0;
@@ -257,7 +265,7 @@ FunctionEntry* FindOrAddFunction(Interp& in, NameRef name) {
     return nullptr;
   }
   int32_t index = in.functionCount++;
-  in.functions[index] = FunctionEntry{name, in.NIL};
+  in.functions[index] = FunctionEntry{name, in.NIL, ERROR_VALUE, 0, 0};
   in.names[name].function = uint16_t(index + 1);
   return &in.functions[index];
 }

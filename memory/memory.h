@@ -28,11 +28,12 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
 
 // The allocations' common case: the element under the cursor is free and
 // taking it needs nothing else (the area is not nearly full, the wrap flag
-// does not come with it, the cursor does not wrap).
+// does not come with it, the cursor does not wrap, no decoded function body
+// was read from the Cell).
 inline bool CellUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.cellCursor;
   return in.FreeCells > 1 && in.wrapCountdown > 1 && index + 1 < LAST_CELL &&
-         in.cells[index + 1].mark != MARK_USED;
+         in.cells[index + 1].mark != MARK_USED && in.codeCells[index + 1] == 0;
 }
 inline bool SlotUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.numberCursor;
@@ -84,6 +85,18 @@ inline Ref MakeNumber(Interp& in, float value) {
   cell.tag = TAG_NUMBER;
   cell.car = uint32_t(TakeSlotUnderCursor(in, value));
   return c;
+}
+// A Cell a decoded body has read changes (it is stored into, or handed out
+// again): every decoded body is retired.
+[[gnu::noinline, gnu::cold]] void ForgetCodeCell(Interp& in, Ref cell);
+// Stores into the car or the cdr of a list Cell the program already holds.
+inline void StoreCar(Interp& in, Ref cell, Ref value) {
+  if (in.codeCells[cell] != 0) ForgetCodeCell(in, cell);
+  in.cells[cell].car = value;
+}
+inline void StoreCdr(Interp& in, Ref cell, Ref value) {
+  if (in.codeCells[cell] != 0) ForgetCodeCell(in, cell);
+  in.cells[cell].cdr = value;
 }
 // A new symbol Cell of an interned name, or ERROR_VALUE.
 Ref MakeSymbol(Interp& in, NameRef name);

@@ -161,6 +161,18 @@ TEST_F(CollectorTest, ARunningDefinitionSurvivesItsReplacement) {
   EXPECT_EQ(Run("(self)"), "new ");
 }
 
+// A function body is read into nodes once; Cells handed out again after a
+// collection retire the nodes read from them.
+TEST_F(CollectorTest, ADefinitionReadIntoTheCellsOfAFreedOneIsItself) {
+  ASSERT_EQ(Run("(defun f (x) (+ x 1))"), "T ");
+  ASSERT_EQ(Run("(f 1)"), "2.000000 ");
+  ASSERT_EQ(Run("(defun f (x) (* x 5))"), "T ");
+  ASSERT_EQ(Run("(gc)"), "T ");
+  // Read after the collection, the same shape takes the same Cells.
+  ASSERT_EQ(Run("(defun f (x) (- x 7))"), "T ");
+  EXPECT_EQ(Run("(f 1)"), "-6.000000 ");
+}
+
 TEST_F(CollectorTest, ANamedCallCollectsWhenCellsOrNumbersRunLow) {
   ASSERT_EQ(Run("(defun one () 1)"), "T ");
   in.FreeCells = GC_THRESHOLD + 2;  // reading (one) takes two Cells

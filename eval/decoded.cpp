@@ -1,0 +1,344 @@
+// Decoded function bodies.
+//
+// Design note. The first call of a user function reads its body into nodes
+// in the code area, and its calls run the nodes: a variable that is a
+// parameter is its Binding's slot, a call form knows its built-in row or
+// that it calls a user function, and its arguments are nodes of their own.
+// Every node does exactly what the evaluator does with its form, in the same
+// order: the same checks, pushes, messages and allocations.
+//
+// The nodes stay right only while the forms they were read from stay as
+// they were. The decoder marks every list Cell it reads (codeCells); storing
+// into a marked Cell, or handing one out again after the collector freed
+// it, advances codeEpoch, and a node is used only in the epoch it was
+// decoded in. A body that is running when the epoch moves goes on by the
+// forms themselves from where it stands: after each evaluation that may
+// have run other code a node looks at the epoch, and on a change it hands
+// the rest of its form to the evaluator, which reads the Cells anew just as
+// it would have. So a program that rewrites its own code sees the same
+// effects as without decoding, only without the speed.
+#include "eval/decoded.h"
+
+#include <iterator>
+
+#include "core/messages.h"
+#include "eval/arith.h"
+#include "eval/builtins.h"
+#include "eval/eval.h"
+#include "memory/memory.h"
+
+namespace vex {
+
+namespace {
+
+// A body needing more nodes than this, or nested deeper, runs (in that
+// part) by its forms.
+constexpr uint32_t BODY_NODES = 1 << 16;
+constexpr int DECODE_DEPTH = 48;
+constexpr uint32_t NO_CODE = 0xFFFFFFFFu;
+
+// Reads forms into nodes appended to the code area below limit.
+class Decoder {
+ public:
+  Decoder(Interp& in, const Binding* params, uint32_t paramCount,
+          uint32_t limit)
+      : in_(in), params_(params), paramCount_(paramCount), limit_(limit) {}
+
+  bool failed() const { return failed_; }
+
+  // The node of form, the car of the list Cell link.
+  void Form(Ref form, Ref link, int depth);
+  // The nodes of the forms of a list; their number.
+  uint32_t Forms(Ref list, int depth, uint32_t most);
+  // Opens a node whose children follow; Close ends it after them.
+  uint32_t Open(uint8_t kind, uint32_t value, Ref link);
+  void Close(uint32_t at) {
+    if (!failed_) in_.code[at].skip = (in_.codeTop - at) * sizeof(CodeNode);
+  }
+  // Marks a list Cell as read by a decoding; returns it.
+  Ref Read(Ref cell) {
+    in_.codeCells[cell] = 1;
+    return cell;
+  }
+
+ private:
+  void Leaf(uint8_t kind, uint32_t value, Ref link) {
+    Close(Open(kind, value, link));
+  }
+  void Call(Ref form, Ref link, NameRef head, int depth);
+  void Cond(Ref form, Ref link, int depth);
+
+  Interp& in_;
+  const Binding* params_;
+  uint32_t paramCount_;
+  uint32_t limit_;
+  bool failed_ = false;
+};
+
+uint32_t Decoder::Open(uint8_t kind, uint32_t value, Ref link) {
+  if (failed_ || in_.codeTop >= limit_) {
+    failed_ = true;
+    return 0;
+  }
+  uint32_t at = in_.codeTop++;
+  in_.code[at] = CodeNode{kind, 0, 0, value, link, 0};
+  return at;
+}
+
+void Decoder::Form(Ref form, Ref link, int depth) {
+  const Cell& c = LiveCell(in_, form);
+  if (c.tag == TAG_NUMBER) return Leaf(K_NUMBER, form, link);
+  if (c.tag == TAG_SYMBOL) {
+    // The evaluator finds the first Binding with the name.
+    for (uint32_t slot = 0; slot < paramCount_; ++slot)
+      if (params_[slot].name == c.car) return Leaf(K_LOCAL, slot, link);
+    return Leaf(K_GLOBAL, c.car, link);
+  }
+  if (c.tag != TAG_LIST || depth >= DECODE_DEPTH ||
+      LiveCell(in_, c.car).tag != TAG_SYMBOL)
+    return Leaf(K_FORM, form, link);
+  Read(form);
+  Call(form, link, SymbolName(in_, c.car), depth);
+}
+
+uint32_t Decoder::Forms(Ref list, int depth, uint32_t most) {
+  uint32_t count = 0;
+  for (Ref p = list; !failed_ && count < most && IsList(in_, p);
+       p = Cdr(in_, p), ++count)
+    Form(Car(in_, Read(p)), p, depth);
+  return count;
+}
+
+void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
+  Ref args = Cdr(in_, form);
+  int row = in_.names[head].builtin;
+  if (row == 0) {
+    uint32_t at = Open(K_USER, head, link);
+    uint32_t count = Forms(args, depth + 1, BODY_NODES);
+    if (failed_) return;
+    in_.code[at].count = uint16_t(count);
+    return Close(at);
+  }
+  const BuiltinRow& r = BuiltinRowAt(row);
+  if (r.handler == BuiltinCond) return Cond(form, link, depth);
+  uint8_t kind = r.handler == BuiltinPlus     ? K_ADD
+                 : r.handler == BuiltinTimes  ? K_MULTIPLY
+                 : r.handler == BuiltinMinus  ? K_SUBTRACT
+                 : r.handler == BuiltinDivide ? K_DIVIDE
+                                              : K_SPECIAL;
+  if (kind != K_SPECIAL) {
+    // - and / without arguments fail as the evaluator has them fail.
+    if ((kind == K_SUBTRACT || kind == K_DIVIDE) && !IsList(in_, args))
+      return Leaf(K_FORM, form, link);
+    uint32_t at = Open(kind, form, link);
+    Forms(args, depth + 1, BODY_NODES);
+    return Close(at);
+  }
+  // The argument count is checked here once; its list Cells are marked, so
+  // it holds as long as the node does.
+  Ref p = args;
+  for (int k = 0; k < r.minArgs; ++k, p = Cdr(in_, p)) {
+    if (!IsList(in_, p)) return Leaf(K_FORM, form, link);
+    Read(p);
+  }
+  bool evaluated =
+      r.mode == ArgMode::Evaluated || r.mode == ArgMode::PassEvaluated;
+  uint32_t at = Open(evaluated ? K_SPECIAL + r.minArgs : K_SPECIAL, form, link);
+  if (evaluated) Forms(args, depth + 1, r.minArgs);
+  if (failed_) return;
+  in_.code[at].row = uint8_t(row);
+  Close(at);
+}
+
+void Decoder::Cond(Ref form, Ref link, int depth) {
+  uint32_t at = Open(K_COND, form, link);
+  for (Ref p = Cdr(in_, form); !failed_ && IsList(in_, p); p = Cdr(in_, p)) {
+    Ref clause = Car(in_, Read(p));
+    if (!IsList(in_, clause)) {
+      Leaf(K_STOP, clause, p);
+      break;
+    }
+    uint32_t c = Open(K_CLAUSE, Read(clause), p);
+    Form(Car(in_, clause), clause, depth + 1);
+    Forms(Cdr(in_, clause), depth + 1, BODY_NODES);
+    Close(c);
+  }
+  Close(at);
+}
+
+// Decodes body, the forms of definition, for a Frame with the parameters
+// of frame; the index of its K_BODY node, or NO_CODE when it does not fit.
+uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
+  if (in.codeAreaEpoch != in.codeEpoch) {
+    in.codeTop = 0;  // every node below is of an earlier epoch
+    in.codeAreaEpoch = in.codeEpoch;
+  }
+  if (in.codeTop > uint32_t(CODE_CAPACITY) - BODY_NODES) {
+    ++in.codeEpoch;  // retires the running bodies before their nodes go
+    in.codeTop = 0;
+    in.codeAreaEpoch = in.codeEpoch;
+  }
+  const Binding* params = in.bindings + frame.base;
+  Decoder d(in, params, uint32_t(frame.count), in.codeTop + BODY_NODES);
+  // The parameter list decided the slots; the definition holds it and the
+  // body.
+  d.Read(definition);
+  Ref p = Car(in, definition);
+  for (int32_t i = 0; i < frame.count; ++i, p = Cdr(in, p)) d.Read(p);
+  uint32_t at = d.Open(K_BODY, body, definition);
+  d.Forms(body, 0, BODY_NODES);
+  d.Close(at);
+  if (!d.failed()) return at;
+  in.codeTop = at;
+  return NO_CODE;
+}
+
+// The forms from node first up to end, as RunBody evaluates them.
+Ref RunForms(Interp& in, const CodeNode* first, const CodeNode* end,
+             Frame& frame, uint32_t epoch) {
+  Ref result = in.NIL;
+  for (const CodeNode* n = first; n != end; n = NextNode(n)) {
+    result = RunNode(in, n, frame, epoch);
+    if (result == ERROR_VALUE) return ERROR_VALUE;
+    if (CodeChanged(in, epoch)) {
+      Ref rest = Cdr(in, n->link);
+      return IsList(in, rest) ? RunBody(in, rest, frame) : result;
+    }
+  }
+  return result;
+}
+
+// A node whose evaluation may have run other code, and so changed the
+// epoch; numbers and variables never do.
+inline bool MayHaveRun(const CodeNode* n) { return n->kind >= K_FORM; }
+
+// A built-in with count evaluated arguments (0: the handler takes the
+// argument forms as they stand).
+template <int count>
+Ref RunBuiltin(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  const BuiltinRow& r = BuiltinRowAt(n->row);
+  CallArgs a{
+      Cdr(in, n->value), &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
+  const CodeNode* arg = n + 1;
+  for (int k = 0; k < count; ++k) {
+    a.v[k] = RunNode(in, arg, frame, epoch);
+    if (a.v[k] == ERROR_VALUE && r.mode == ArgMode::Evaluated)
+      return ERROR_VALUE;
+    // The count was checked on the form; only the forms left are read.
+    if (k + 1 < count && MayHaveRun(arg) && CodeChanged(in, epoch)) {
+      Ref p = Cdr(in, arg->link);
+      for (++k; k < count; ++k, p = Cdr(in, p)) {
+        a.v[k] = EvalProtect(in, Car(in, p), frame);
+        if (a.v[k] == ERROR_VALUE && r.mode == ArgMode::Evaluated)
+          return ERROR_VALUE;
+      }
+      break;
+    }
+    arg = NextNode(arg);
+  }
+  return r.handler(in, a);
+}
+
+Ref RunCond(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  const CodeNode* end = NextNode(n);
+  for (const CodeNode* c = n + 1; c != end; c = NextNode(c)) {
+    if (c->kind == K_STOP) return in.NIL;
+    const CodeNode* test = c + 1;
+    Ref t = RunNode(in, test, frame, epoch);
+    if (t == ERROR_VALUE) return ERROR_VALUE;
+    if (CodeChanged(in, epoch)) {
+      if (!IsNil(in, t)) return RunBody(in, Cdr(in, c->value), frame);
+      return CondFrom(in, Cdr(in, c->link), frame);
+    }
+    if (!IsNil(in, t))
+      return RunForms(in, NextNode(test), NextNode(c), frame, epoch);
+  }
+  return in.NIL;
+}
+
+// + and * from their identity; - and / from their first argument.
+template <Op op>
+Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  const CodeNode* end = NextNode(n);
+  const CodeNode* arg = n + 1;
+  float acc = op == Op::Multiply ? 1.0f : 0.0f;
+  if constexpr (op == Op::Subtract || op == Op::Divide) {
+    if (!AsNumber(in, RunNode(in, arg, frame, epoch), acc)) return ERROR_VALUE;
+    if (MayHaveRun(arg) && CodeChanged(in, epoch))
+      return FoldRest<op>(in, Cdr(in, arg->link), frame, acc);
+    arg = NextNode(arg);
+  }
+  for (; arg != end; arg = NextNode(arg)) {
+    float x;
+    if (!AsNumber(in, RunNode(in, arg, frame, epoch), x)) return ERROR_VALUE;
+    if (op == Op::Divide && x == 0.0f) {
+      ShowError(in, msg::DIVIDED_BY_ZERO);
+      return ERROR_VALUE;
+    }
+    acc = ApplyOp<op>(acc, x);
+    if (MayHaveRun(arg) && CodeChanged(in, epoch))
+      return FoldRest<op>(in, Cdr(in, arg->link), frame, acc);
+  }
+  return MakeNumber(in, acc);
+}
+
+Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  FunctionEntry* f = FindFunction(in, n->value);
+  if (f == nullptr) {
+    ShowError(in, msg::UNDEFINED_FUNCTION);
+    return ERROR_VALUE;
+  }
+  return CallDecodedFunction(in, *f, n, frame, epoch);
+}
+
+// A call form: one level of nesting, where the depth guard and the
+// interrupt poll look, then the call; its value is protected.
+template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t)>
+Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  if (!StackHasRoom(in)) return NestingTooDeep(in);
+  if (RunMustStop(in)) return ERROR_VALUE;
+  return Protect(in, Run(in, n, frame, epoch));
+}
+
+// The same for + - * /, whose value is a number or ERROR_VALUE.
+template <Op op>
+Ref RunArithmeticForm(Interp& in, const CodeNode* n, Frame& frame,
+                      uint32_t epoch) {
+  if (!StackHasRoom(in)) return NestingTooDeep(in);
+  if (RunMustStop(in)) return ERROR_VALUE;
+  Ref v = RunArithmetic<op>(in, n, frame, epoch);
+  return v == ERROR_VALUE || PushCell(in, v) ? v : ERROR_VALUE;
+}
+
+}  // namespace
+
+// By kind, from K_SPECIAL on.
+const CallRunner kCallRunners[] = {
+    RunCallForm<RunBuiltin<0>>,
+    RunCallForm<RunBuiltin<1>>,
+    RunCallForm<RunBuiltin<2>>,
+    RunCallForm<RunBuiltin<3>>,
+    RunCallForm<RunCond>,
+    RunArithmeticForm<Op::Add>,
+    RunArithmeticForm<Op::Multiply>,
+    RunArithmeticForm<Op::Subtract>,
+    RunArithmeticForm<Op::Divide>,
+    RunCallForm<RunUser>,
+};
+static_assert(std::size(kCallRunners) == K_USER - K_SPECIAL + 1);
+
+Ref RunFunctionBody(Interp& in, FunctionEntry& f, Ref definition, Ref body,
+                    Frame& frame, uint32_t epoch) {
+  // The parameters were named from the Cells as they were at epoch.
+  if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
+  if (f.decodedDefinition != definition || f.decodedEpoch != epoch) {
+    f.decodedBody = DecodeBody(in, definition, body, frame);
+    f.decodedDefinition = definition;
+    f.decodedEpoch = in.codeEpoch;
+  }
+  if (f.decodedBody == NO_CODE) return RunBody(in, body, frame);
+  const CodeNode* b = in.code + f.decodedBody;
+  return RunForms(in, b + 1, NextNode(b), frame, in.codeEpoch);
+}
+
+}  // namespace vex

@@ -1,0 +1,85 @@
+// Decoded function bodies: a user function's body read once into nodes, so
+// that its calls skip what the evaluator otherwise finds out anew at every
+// form (what kind of form it is, which built-in or function its head names,
+// how many arguments it has, which Binding a variable is).
+#pragma once
+
+#include "core/interp.h"
+#include "eval/eval.h"
+#include "memory/memory.h"
+
+namespace vex {
+
+// Runs body, the forms of the user function f, whose definition is
+// definition, in frame, the Frame its call has just set up; epoch is the
+// codeEpoch of the moment the call named its parameters. The value is that
+// of RunBody on the forms.
+Ref RunFunctionBody(Interp& in, FunctionEntry& f, Ref definition, Ref body,
+                    Frame& frame, uint32_t epoch);
+
+// The kinds of nodes.
+enum CodeKind : uint8_t {
+  K_NUMBER,  // value: the number Cell
+  K_LOCAL,   // value: the slot of the variable's Binding in the Frame
+  K_GLOBAL,  // value: the name of a variable that is no parameter
+  K_FORM,    // value: a form the evaluator evaluates as it stands
+  // The call forms, whose value is the form unless said otherwise.
+  K_SPECIAL,   // a built-in given its argument forms as they stand; row
+  K_BUILTIN1,  // a built-in with 1, 2, 3 evaluated arguments, the children
+  K_BUILTIN2,  //
+  K_BUILTIN3,  //
+  K_COND,      // children: its clauses
+  K_ADD,       // + * - /; children: the arguments
+  K_MULTIPLY,  //
+  K_SUBTRACT,  //
+  K_DIVIDE,    //
+  K_USER,      // value: the function's name; children: the arguments
+  // Parts of call forms and bodies.
+  K_CLAUSE,  // value: the clause; children: its test, then its body
+  K_STOP,    // a clause that is not a list: cond ends with NIL there
+  K_BODY,    // value: the body; children: its forms
+};
+
+// The value of a decoded call form node in frame, as EvalProtect gives it,
+// by the node's kind. epoch is the codeEpoch the node was decoded in, and
+// must still be the current one.
+using CallRunner = Ref (*)(Interp& in, const CodeNode* node, Frame& frame,
+                           uint32_t epoch);
+extern const CallRunner kCallRunners[];
+
+// The value of any decoded form node (see kCallRunners); variables and numbers
+// are evaluated in place.
+[[gnu::always_inline]] inline Ref RunNode(Interp& in, const CodeNode* n,
+                                          Frame& frame, uint32_t epoch) {
+  // Tests rather than a jump table: each site mostly sees one or two kinds.
+  uint8_t kind = n->kind;
+  if (kind >= K_SPECIAL)
+    return kCallRunners[kind - K_SPECIAL](in, n, frame, epoch);
+  if (kind == K_LOCAL)
+    return Protect(in, in.bindings[frame.base + n->value].value);
+  if (kind == K_NUMBER) return PushCell(in, n->value) ? n->value : ERROR_VALUE;
+  if (kind == K_GLOBAL) {
+    int32_t g = FindGlobal(in, n->value);
+    return g < 0 ? UnboundVariable(in) : Protect(in, in.globals[g].value);
+  }
+  return EvalProtect(in, n->value, frame);
+}
+
+// Calls the user function f with the argument nodes of the decoded call
+// form call, evaluated in frame (eval/functions.cpp).
+Ref CallDecodedFunction(Interp& in, FunctionEntry& f, const CodeNode* call,
+                        Frame& frame, uint32_t epoch);
+
+// The node after node and its children.
+inline const CodeNode* NextNode(const CodeNode* node) {
+  return reinterpret_cast<const CodeNode*>(reinterpret_cast<const char*>(node) +
+                                           node->skip);
+}
+
+// True when a decoded node's forms may have changed since epoch: the
+// evaluation then goes on by the forms themselves.
+inline bool CodeChanged(const Interp& in, uint32_t epoch) {
+  return in.codeEpoch != epoch;
+}
+
+}  // namespace vex
