@@ -189,6 +189,7 @@ struct Interp {
   // codeEpoch, and that retires every decoded body at once, running ones
   // included (they go on by the forms themselves).
   uint8_t* codeCells = nullptr;  // indexed like cells
+  uint32_t codeCellsHigh = 0;    // no Cell from here on is marked
   CodeNode* code = nullptr;
   uint32_t codeTop = 0;
   uint32_t codeEpoch = 1;

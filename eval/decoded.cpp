@@ -19,6 +19,7 @@
 // effects as without decoding, only without the speed.
 #include "eval/decoded.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "core/messages.h"
@@ -58,6 +59,7 @@ class Decoder {
   // Marks a list Cell as read by a decoding; returns it.
   Ref Read(Ref cell) {
     in_.codeCells[cell] = 1;
+    in_.codeCellsHigh = std::max(in_.codeCellsHigh, cell + 1);
     return cell;
   }
 

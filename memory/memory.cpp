@@ -132,7 +132,7 @@ Ref SearchCell(Interp& in) {
     Cell& c = in.cells[index + 1];
     if (c.mark != MARK_USED) {
       c.mark = MARK_USED;
-      if (in.codeCells[index + 1] != 0) ForgetCodeCell(in, index + 1);
+      if (IsCodeCell(in, index + 1)) ForgetCodeCell(in, index + 1);
       return index + 1;
     }
   }

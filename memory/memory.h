@@ -26,6 +26,13 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
 [[gnu::noinline, gnu::cold]] int32_t AllocNumberSlotSlow(Interp& in,
                                                          float value);
 
+// True when a decoded function body was read from the Cell. Cells above
+// every such Cell are not looked up, so the map's pages stay untouched
+// where no code lies.
+inline bool IsCodeCell(const Interp& in, Ref cell) {
+  return cell < in.codeCellsHigh && in.codeCells[cell] != 0;
+}
+
 // The allocations' common case: the element under the cursor is free and
 // taking it needs nothing else (the area is not nearly full, the wrap flag
 // does not come with it, the cursor does not wrap, no decoded function body
@@ -33,7 +40,7 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
 inline bool CellUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.cellCursor;
   return in.FreeCells > 1 && in.wrapCountdown > 1 && index + 1 < LAST_CELL &&
-         in.cells[index + 1].mark != MARK_USED && in.codeCells[index + 1] == 0;
+         in.cells[index + 1].mark != MARK_USED && !IsCodeCell(in, index + 1);
 }
 inline bool SlotUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.numberCursor;
@@ -91,11 +98,11 @@ inline Ref MakeNumber(Interp& in, float value) {
 [[gnu::noinline, gnu::cold]] void ForgetCodeCell(Interp& in, Ref cell);
 // Stores into the car or the cdr of a list Cell the program already holds.
 inline void StoreCar(Interp& in, Ref cell, Ref value) {
-  if (in.codeCells[cell] != 0) ForgetCodeCell(in, cell);
+  if (IsCodeCell(in, cell)) ForgetCodeCell(in, cell);
   in.cells[cell].car = value;
 }
 inline void StoreCdr(Interp& in, Ref cell, Ref value) {
-  if (in.codeCells[cell] != 0) ForgetCodeCell(in, cell);
+  if (IsCodeCell(in, cell)) ForgetCodeCell(in, cell);
   in.cells[cell].cdr = value;
 }
 // A new symbol Cell of an interned name, or ERROR_VALUE.
