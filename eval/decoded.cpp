@@ -36,6 +36,14 @@ namespace {
 // part) by its forms.
 constexpr uint32_t BODY_NODES = 1 << 16;
 constexpr int DECODE_DEPTH = 48;
+// The row of an arithmetic node whose two arguments are simple (below).
+constexpr uint8_t SIMPLE_PAIR = 1;
+
+// A parameter or a number: one node whose value is found without
+// evaluating anything or failing.
+bool IsSimple(const CodeNode& n) {
+  return n.kind == K_LOCAL || n.kind == K_NUMBER;
+}
 constexpr uint32_t NO_CODE = 0xFFFFFFFFu;
 
 // Reads forms into nodes appended to the code area below limit.
@@ -133,7 +141,13 @@ void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
     if ((kind == K_SUBTRACT || kind == K_DIVIDE) && !IsList(in_, args))
       return Leaf(K_FORM, form, link);
     uint32_t at = Open(kind, form, link);
-    Forms(args, depth + 1, BODY_NODES);
+    uint32_t count = Forms(args, depth + 1, BODY_NODES);
+    if (failed_) return;
+    // Two arguments that are parameters or numbers: the commonest shape,
+    // (- n 1), gets a path of its own.
+    const CodeNode* first = &in_.code[at + 1];
+    if (count == 2 && IsSimple(first[0]) && IsSimple(first[1]))
+      in_.code[at].row = SIMPLE_PAIR;
     return Close(at);
   }
   // The argument count is checked here once; its list Cells are marked, so
@@ -258,9 +272,41 @@ Ref RunCond(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return in.NIL;
 }
 
+// The value of a simple node (IsSimple).
+inline Ref SimpleValue(const Interp& in, const CodeNode* n,
+                       const Frame& frame) {
+  return n->kind == K_NUMBER ? n->value
+                             : in.bindings[frame.base + n->value].value;
+}
+
 // + and * from their identity; - and / from their first argument.
 template <Op op>
 Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  if (n->row == SIMPLE_PAIR) {
+    // Both values numbers and room for both on the CellStack: nothing can
+    // fail or show a message between the two pushes, so they are made at
+    // once. Anything else goes the general way below.
+    Ref a = SimpleValue(in, n + 1, frame);
+    Ref b = SimpleValue(in, n + 2, frame);
+    const Cell& ca = LiveCell(in, a);
+    const Cell& cb = LiveCell(in, b);
+    uint32_t top = in.cellTop;
+    if (ca.tag == TAG_NUMBER && cb.tag == TAG_NUMBER &&
+        top + 2 < uint32_t(CELL_STACK_CAPACITY - 1)) {
+      in.cellStack[top] = a;
+      in.cellStack[top + 1] = b;
+      in.cellTop = top + 2;
+      float x = in.numbers[ca.car].value;
+      float y = in.numbers[cb.car].value;
+      if (op == Op::Add || op == Op::Multiply)
+        x = ApplyOp<op>(op == Op::Add ? 0.0f : 1.0f, x);
+      if (op == Op::Divide && y == 0.0f) {
+        ShowError(in, msg::DIVIDED_BY_ZERO);
+        return ERROR_VALUE;
+      }
+      return MakeNumber(in, ApplyOp<op>(x, y));
+    }
+  }
   const CodeNode* end = NextNode(n);
   const CodeNode* arg = n + 1;
   float acc = op == Op::Multiply ? 1.0f : 0.0f;
