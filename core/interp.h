@@ -153,6 +153,11 @@ struct Interp {
   // Allocations left until the first wrap of a next-fit cursor that was
   // never moved back by early reclaiming; WrapFlag follows it.
   uint32_t wrapCountdown = 0;
+  // The cursor positions from which taking the Cell or NumberSlot under
+  // the cursor needs the slow path whatever the element (see
+  // ResetAllocationLimits in memory/memory.h).
+  uint32_t cellFastEnd = 0;
+  uint32_t slotFastEnd = 0;
 
   NumberSlot* numbers = nullptr;
   uint32_t numberCursor = 0;

@@ -93,6 +93,7 @@ bool InitMemory(Interp& in) {
   in.cellTop = in.localTop = in.bindingTop = 0;
   in.cellCursor = in.cellHigh = 0;
   in.numberCursor = in.numberHigh = 0;
+  ResetAllocationLimits(in);
   in.stringTop = 0;
   in.globalCount = in.functionCount = 0;
 
@@ -173,6 +174,7 @@ Ref AllocCellSlow(Interp& in) {
   if (in.wrapCountdown > 0 && --in.wrapCountdown == 0) in.WrapFlag = 1;
   Ref found = SearchCell(in);
   if (found != ERROR_VALUE) --in.FreeCells;
+  ResetAllocationLimits(in);
   return found;
 }
 
@@ -185,6 +187,7 @@ int32_t AllocNumberSlotSlow(Interp& in, float value) {
   if (found < 0) return -1;
   --in.FreeNumbers;
   in.numbers[found].value = value;
+  ResetAllocationLimits(in);
   return found;
 }
 
@@ -208,6 +211,19 @@ void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers) {
   in.numberCursor = 0;
   in.reclaimCells = in.FreeCells - std::max(RECLAIM_CELLS, usedCells);
   in.reclaimNumbers = in.FreeNumbers - std::max(RECLAIM_NUMBERS, usedNumbers);
+  ResetAllocationLimits(in);
+}
+
+// With the cursor at c, the common case needs c + 1 < LAST_CELL, FreeCells
+// > 1 (c + 1 < c + FreeCells) and wrapCountdown > 1 (c + 1 < c +
+// wrapCountdown); each take adds one to c and takes one from both counts.
+void ResetAllocationLimits(Interp& in) {
+  uint32_t c = in.cellCursor;
+  uint32_t freeCells = uint32_t(std::max(in.FreeCells, 0));
+  in.cellFastEnd = std::min({LAST_CELL, c + freeCells, c + in.wrapCountdown});
+  uint32_t s = in.numberCursor;
+  uint32_t freeNumbers = uint32_t(std::max(in.FreeNumbers, 0));
+  in.slotFastEnd = std::min(LAST_SLOT, s + freeNumbers);
 }
 
 Ref MakeSymbol(Interp& in, NameRef name) {

@@ -36,17 +36,22 @@ inline bool IsCodeCell(const Interp& in, Ref cell) {
 // The allocations' common case: the element under the cursor is free and
 // taking it needs nothing else (the area is not nearly full, the wrap flag
 // does not come with it, the cursor does not wrap, no decoded function body
-// was read from the Cell).
+// was read from the Cell). All but the element's own state come down to the
+// cursor staying below a limit that taking elements this way leaves where
+// it is, as the cursor and the counts move together.
 inline bool CellUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.cellCursor;
-  return in.FreeCells > 1 && in.wrapCountdown > 1 && index + 1 < LAST_CELL &&
-         in.cells[index + 1].mark != MARK_USED && !IsCodeCell(in, index + 1);
+  return index + 1 < in.cellFastEnd && in.cells[index + 1].mark != MARK_USED &&
+         !IsCodeCell(in, index + 1);
 }
 inline bool SlotUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.numberCursor;
-  return in.FreeNumbers > 1 && index + 1 < LAST_SLOT &&
-         in.numbers[index].mark != MARK_USED;
+  return index + 1 < in.slotFastEnd && in.numbers[index].mark != MARK_USED;
 }
+// Sets those limits from the cursors and counts; called by everything else
+// that moves a cursor or changes a count (the slow paths, the collector, and
+// a test that sets them itself).
+void ResetAllocationLimits(Interp& in);
 // Takes the element under the cursor (see above) and moves the cursor on.
 inline Ref TakeCellUnderCursor(Interp& in) {
   uint32_t index = in.cellCursor;

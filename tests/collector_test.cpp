@@ -176,14 +176,17 @@ TEST_F(CollectorTest, ADefinitionReadIntoTheCellsOfAFreedOneIsItself) {
 TEST_F(CollectorTest, ANamedCallCollectsWhenCellsOrNumbersRunLow) {
   ASSERT_EQ(Run("(defun one () 1)"), "T ");
   in.FreeCells = GC_THRESHOLD + 2;  // reading (one) takes two Cells
+  ResetAllocationLimits(in);
   EXPECT_EQ(Run("(one)"), "1.000000 ");
   EXPECT_EQ(host.collections, 0);
   in.FreeCells = GC_THRESHOLD - 1;
+  ResetAllocationLimits(in);
   EXPECT_EQ(Run("(funcall '(lambda () 1))"), "1.000000 ");
   EXPECT_EQ(host.collections, 0);
   EXPECT_EQ(Run("(one)"), "1.000000 ");
   EXPECT_EQ(host.collections, 1);
   in.FreeNumbers = GC_THRESHOLD - 1;
+  ResetAllocationLimits(in);
   EXPECT_EQ(Run("(funcall 'one)"), "1.000000 ");
   EXPECT_EQ(host.collections, 2);
   EXPECT_GT(in.FreeNumbers, NUMBER_CAPACITY - 10);
@@ -200,6 +203,7 @@ TEST_F(CollectorTest, ANestedCallCollectsWhileItsCallerRuns) {
             "T ");
   // Some 4,990 free at the call of outer, 490 at the call of inner.
   in.FreeCells = 5000;
+  ResetAllocationLimits(in);
   EXPECT_EQ(Run("(outer (list 1 2) (cons 'x 'y))"),
             "((1.000000 2.000000 )(inner )(x . y ))");
   EXPECT_EQ(host.collections, 1);

@@ -135,6 +135,7 @@ TEST_F(MemoryTest, FunctionTableHoldsThreeThousandOneHundredNinetyNine) {
 
 TEST_F(MemoryTest, TheCellCursorWrapsBeforeTheLastCell) {
   in.cellCursor = CELL_CAPACITY - 3;
+  ResetAllocationLimits(in);
   Ref a = AllocCell(in);
   EXPECT_EQ(a, Ref(CELL_CAPACITY - 2));
   Ref b = AllocCell(in);
@@ -153,6 +154,7 @@ TEST_F(MemoryTest, TheCellCursorWrapsBeforeTheLastCell) {
 TEST_F(MemoryTest, TheWrapFlagComesWithTheAllocationThatReachesTheLastCell) {
   EXPECT_EQ(in.wrapCountdown, uint32_t(CELL_CAPACITY - 3));  // after NIL, T
   in.wrapCountdown = 2;
+  ResetAllocationLimits(in);
   AllocCell(in);
   EXPECT_EQ(in.WrapFlag, 0);
   AllocCell(in);
@@ -170,18 +172,21 @@ TEST_F(MemoryTest, TheWrapFlagComesWithTheAllocationThatReachesTheLastCell) {
 // last in use, wherever the cursor stands.
 TEST_F(MemoryTest, TheCellAreaIsFullWhenOnlyTheLastCellIsFree) {
   in.FreeCells = 2;
+  ResetAllocationLimits(in);
   EXPECT_NE(AllocCell(in), ERROR_VALUE);
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(AllocCell(in), ERROR_VALUE);
   EXPECT_EQ(host.messages, std::vector<std::string>{
                                "エラー: セル領域が一杯です。終了します。"});
   in.FreeNumbers = 1;
+  ResetAllocationLimits(in);
   EXPECT_EQ(AllocNumberSlot(in, 1), -1);
   EXPECT_EQ(host.closes, 1);
 }
 
 TEST_F(MemoryTest, TheNumberCursorWrapsWithoutAFlag) {
   in.numberCursor = NUMBER_CAPACITY - 2;
+  ResetAllocationLimits(in);
   EXPECT_EQ(AllocNumberSlot(in, 1.5f), NUMBER_CAPACITY - 2);
   EXPECT_EQ(in.numberCursor, 0u);
   EXPECT_EQ(AllocNumberSlot(in, 2.5f), 0);
@@ -195,6 +200,7 @@ TEST_F(MemoryTest, TheNumberCursorWrapsWithoutAFlag) {
 TEST_F(MemoryTest, AFullCellAreaIsFatalThoughTheLastCellIsFree) {
   for (int32_t i = 1; i < CELL_CAPACITY; ++i) in.cells[i].mark = MARK_USED;
   in.cellCursor = 1234;
+  ResetAllocationLimits(in);
   EXPECT_EQ(AllocCell(in), ERROR_VALUE);
   EXPECT_EQ(in.cells[CELL_CAPACITY].mark, 0);
   EXPECT_EQ(in.cellCursor, 1234u);  // a whole round of the usable Cells
