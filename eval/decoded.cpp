@@ -279,34 +279,11 @@ inline Ref SimpleValue(const Interp& in, const CodeNode* n,
                              : in.bindings[frame.base + n->value].value;
 }
 
-// + and * from their identity; - and / from their first argument.
+// + and * from their identity; - and / from their first argument, over
+// arguments evaluated one by one.
 template <Op op>
-Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
-  if (n->row == SIMPLE_PAIR) {
-    // Both values numbers and room for both on the CellStack: nothing can
-    // fail or show a message between the two pushes, so they are made at
-    // once. Anything else goes the general way below.
-    Ref a = SimpleValue(in, n + 1, frame);
-    Ref b = SimpleValue(in, n + 2, frame);
-    const Cell& ca = LiveCell(in, a);
-    const Cell& cb = LiveCell(in, b);
-    uint32_t top = in.cellTop;
-    if (ca.tag == TAG_NUMBER && cb.tag == TAG_NUMBER &&
-        top + 2 < uint32_t(CELL_STACK_CAPACITY - 1)) {
-      in.cellStack[top] = a;
-      in.cellStack[top + 1] = b;
-      in.cellTop = top + 2;
-      float x = in.numbers[ca.car].value;
-      float y = in.numbers[cb.car].value;
-      if (op == Op::Add || op == Op::Multiply)
-        x = ApplyOp<op>(op == Op::Add ? 0.0f : 1.0f, x);
-      if (op == Op::Divide && y == 0.0f) {
-        ShowError(in, msg::DIVIDED_BY_ZERO);
-        return ERROR_VALUE;
-      }
-      return MakeNumber(in, ApplyOp<op>(x, y));
-    }
-  }
+[[gnu::noinline]] Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame,
+                                    uint32_t epoch) {
   const CodeNode* end = NextNode(n);
   const CodeNode* arg = n + 1;
   float acc = op == Op::Multiply ? 1.0f : 0.0f;
@@ -328,6 +305,38 @@ Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
       return FoldRest<op>(in, Cdr(in, arg->link), frame, acc);
   }
   return MakeNumber(in, acc);
+}
+
+// The same for two simple arguments that are both numbers, when the
+// CellStack has room for both: nothing can fail or show a message between
+// the two pushes, so they are made at once. False, having done nothing,
+// for anything else.
+template <Op op>
+[[gnu::always_inline]] inline bool RunSimplePair(Interp& in, const CodeNode* n,
+                                                 const Frame& frame,
+                                                 Ref& result) {
+  Ref a = SimpleValue(in, n + 1, frame);
+  Ref b = SimpleValue(in, n + 2, frame);
+  const Cell& ca = LiveCell(in, a);
+  const Cell& cb = LiveCell(in, b);
+  uint32_t top = in.cellTop;
+  if (ca.tag != TAG_NUMBER || cb.tag != TAG_NUMBER ||
+      top + 2 >= uint32_t(CELL_STACK_CAPACITY - 1))
+    return false;
+  in.cellStack[top] = a;
+  in.cellStack[top + 1] = b;
+  in.cellTop = top + 2;
+  float x = in.numbers[ca.car].value;
+  float y = in.numbers[cb.car].value;
+  if (op == Op::Add || op == Op::Multiply)
+    x = ApplyOp<op>(op == Op::Add ? 0.0f : 1.0f, x);
+  if (op == Op::Divide && y == 0.0f) {
+    ShowError(in, msg::DIVIDED_BY_ZERO);
+    result = ERROR_VALUE;
+  } else {
+    result = MakeNumber(in, ApplyOp<op>(x, y));
+  }
+  return true;
 }
 
 Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
@@ -354,7 +363,9 @@ Ref RunArithmeticForm(Interp& in, const CodeNode* n, Frame& frame,
                       uint32_t epoch) {
   if (!StackHasRoom(in)) return NestingTooDeep(in);
   if (RunMustStop(in)) return ERROR_VALUE;
-  Ref v = RunArithmetic<op>(in, n, frame, epoch);
+  Ref v;
+  if (n->row != SIMPLE_PAIR || !RunSimplePair<op>(in, n, frame, v))
+    v = RunArithmetic<op>(in, n, frame, epoch);
   return v == ERROR_VALUE || PushCell(in, v) ? v : ERROR_VALUE;
 }
 

@@ -89,7 +89,7 @@ void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers);
 // A number Cell holding value, or ERROR_VALUE. Both elements are looked at
 // before either is taken, so the common case makes no test twice.
 [[gnu::noinline, gnu::cold]] Ref MakeNumberSlow(Interp& in, float value);
-inline Ref MakeNumber(Interp& in, float value) {
+[[gnu::always_inline]] inline Ref MakeNumber(Interp& in, float value) {
   if (!CellUnderCursorIsTakeable(in) || !SlotUnderCursorIsTakeable(in))
     return MakeNumberSlow(in, value);
   Ref c = TakeCellUnderCursor(in);
