@@ -44,7 +44,6 @@ constexpr uint8_t SIMPLE_PAIR = 1;
 bool IsSimple(const CodeNode& n) {
   return n.kind == K_LOCAL || n.kind == K_NUMBER;
 }
-constexpr uint32_t NO_CODE = 0xFFFFFFFFu;
 
 // Reads forms into nodes appended to the code area below limit.
 class Decoder {
@@ -209,21 +208,6 @@ uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
   return NO_CODE;
 }
 
-// The forms from node first up to end, as RunBody evaluates them.
-Ref RunForms(Interp& in, const CodeNode* first, const CodeNode* end,
-             Frame& frame, uint32_t epoch) {
-  Ref result = in.NIL;
-  for (const CodeNode* n = first; n != end; n = NextNode(n)) {
-    result = RunNode(in, n, frame, epoch);
-    if (result == ERROR_VALUE) return ERROR_VALUE;
-    if (CodeChanged(in, epoch)) {
-      Ref rest = Cdr(in, n->link);
-      return IsList(in, rest) ? RunBody(in, rest, frame) : result;
-    }
-  }
-  return result;
-}
-
 // A node whose evaluation may have run other code, and so changed the
 // epoch; numbers and variables never do.
 inline bool MayHaveRun(const CodeNode* n) { return n->kind >= K_FORM; }
@@ -386,15 +370,11 @@ const CallRunner kCallRunners[] = {
 };
 static_assert(std::size(kCallRunners) == K_USER - K_SPECIAL + 1);
 
-Ref RunFunctionBody(Interp& in, FunctionEntry& f, Ref definition, Ref body,
-                    Frame& frame, uint32_t epoch) {
-  // The parameters were named from the Cells as they were at epoch.
-  if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
-  if (f.decodedDefinition != definition || f.decodedEpoch != epoch) {
-    f.decodedBody = DecodeBody(in, definition, body, frame);
-    f.decodedDefinition = definition;
-    f.decodedEpoch = in.codeEpoch;
-  }
+Ref DecodeAndRunBody(Interp& in, FunctionEntry& f, Ref definition, Ref body,
+                     Frame& frame) {
+  f.decodedBody = DecodeBody(in, definition, body, frame);
+  f.decodedDefinition = definition;
+  f.decodedEpoch = in.codeEpoch;
   if (f.decodedBody == NO_CODE) return RunBody(in, body, frame);
   const CodeNode* b = in.code + f.decodedBody;
   return RunForms(in, b + 1, NextNode(b), frame, in.codeEpoch);

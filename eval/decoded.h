@@ -10,13 +10,6 @@
 
 namespace vex {
 
-// Runs body, the forms of the user function f, whose definition is
-// definition, in frame, the Frame its call has just set up; epoch is the
-// codeEpoch of the moment the call named its parameters. The value is that
-// of RunBody on the forms.
-Ref RunFunctionBody(Interp& in, FunctionEntry& f, Ref definition, Ref body,
-                    Frame& frame, uint32_t epoch);
-
 // The kinds of nodes.
 enum CodeKind : uint8_t {
   K_NUMBER,  // value: the number Cell
@@ -80,6 +73,44 @@ inline const CodeNode* NextNode(const CodeNode* node) {
 // evaluation then goes on by the forms themselves.
 inline bool CodeChanged(const Interp& in, uint32_t epoch) {
   return in.codeEpoch != epoch;
+}
+
+// The decodedBody of a function whose body did not fit.
+constexpr uint32_t NO_CODE = 0xFFFFFFFFu;
+
+// The forms from node first up to end, as RunBody evaluates them.
+[[gnu::always_inline]] inline Ref RunForms(Interp& in, const CodeNode* first,
+                                           const CodeNode* end, Frame& frame,
+                                           uint32_t epoch) {
+  Ref result = in.NIL;
+  for (const CodeNode* n = first; n != end; n = NextNode(n)) {
+    result = RunNode(in, n, frame, epoch);
+    if (result == ERROR_VALUE) return ERROR_VALUE;
+    if (CodeChanged(in, epoch)) {
+      Ref rest = Cdr(in, n->link);
+      return IsList(in, rest) ? RunBody(in, rest, frame) : result;
+    }
+  }
+  return result;
+}
+
+// Decodes the body of f (see RunFunctionBody) and runs it.
+[[gnu::noinline]] Ref DecodeAndRunBody(Interp& in, FunctionEntry& f,
+                                       Ref definition, Ref body, Frame& frame);
+
+// Runs body, the forms of the user function f, whose definition is
+// definition, in frame, the Frame its call has just set up; epoch is the
+// codeEpoch of the moment the call named its parameters. The value is that
+// of RunBody on the forms.
+inline Ref RunFunctionBody(Interp& in, FunctionEntry& f, Ref definition,
+                           Ref body, Frame& frame, uint32_t epoch) {
+  // The parameters were named from the Cells as they were at epoch.
+  if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
+  if (f.decodedDefinition != definition || f.decodedEpoch != epoch)
+    return DecodeAndRunBody(in, f, definition, body, frame);
+  if (f.decodedBody == NO_CODE) return RunBody(in, body, frame);
+  const CodeNode* b = in.code + f.decodedBody;
+  return RunForms(in, b + 1, NextNode(b), frame, epoch);
 }
 
 }  // namespace vex
