@@ -147,7 +147,7 @@ struct Interp {
   // CellArea: cells[1..CELL_CAPACITY]; cells[0] is never used.
   Cell* cells = nullptr;
   uint32_t cellCursor = 0;  // index of the next Cell to examine (0-based)
-  uint32_t cellHigh = 0;    // Cells at index >= cellHigh were never touched
+  uint32_t cellHigh = 0;    // no Cell above cellHigh was ever touched
   int32_t FreeCells = 0;
   int32_t WrapFlag = 0;
   // Allocations left until the first wrap of a next-fit cursor that was
@@ -161,7 +161,7 @@ struct Interp {
 
   NumberSlot* numbers = nullptr;
   uint32_t numberCursor = 0;
-  uint32_t numberHigh = 0;
+  uint32_t numberHigh = 0;  // nor any NumberSlot from numberHigh on
   int32_t FreeNumbers = 0;
 
   // Early reclaiming: a named call made once FreeCells or FreeNumbers is

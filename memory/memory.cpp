@@ -124,11 +124,16 @@ void ResetMarks(Interp& in) {
 
 namespace {
 
+// How far a search that passes the touched part of an area moves its
+// bound ahead, so that the common case of allocation need not move it.
+constexpr uint32_t HIGH_STEP = 4096;
+
 // The next-fit search from the cursor, wrapping at the last Cell.
 Ref SearchCell(Interp& in) {
   for (uint32_t examined = 0; examined < LAST_CELL; ++examined) {
     uint32_t index = in.cellCursor;
-    if (index >= in.cellHigh) in.cellHigh = index + 1;
+    if (index >= in.cellHigh)
+      in.cellHigh = std::min(index + HIGH_STEP, LAST_CELL);
     if (++in.cellCursor == LAST_CELL) in.cellCursor = 0;
     Cell& c = in.cells[index + 1];
     if (c.mark != MARK_USED) {
@@ -144,7 +149,8 @@ Ref SearchCell(Interp& in) {
 int32_t SearchNumberSlot(Interp& in) {
   for (uint32_t examined = 0; examined < LAST_SLOT; ++examined) {
     uint32_t index = in.numberCursor;
-    if (index >= in.numberHigh) in.numberHigh = index + 1;
+    if (index >= in.numberHigh)
+      in.numberHigh = std::min(index + HIGH_STEP, LAST_SLOT);
     if (++in.numberCursor == LAST_SLOT) in.numberCursor = 0;
     NumberSlot& s = in.numbers[index];
     if (s.mark != MARK_USED) {
@@ -217,13 +223,15 @@ void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers) {
 // With the cursor at c, the common case needs c + 1 < LAST_CELL, FreeCells
 // > 1 (c + 1 < c + FreeCells) and wrapCountdown > 1 (c + 1 < c +
 // wrapCountdown); each take adds one to c and takes one from both counts.
+// It also stays within the touched part, whose bound it then need not move.
 void ResetAllocationLimits(Interp& in) {
   uint32_t c = in.cellCursor;
   uint32_t freeCells = uint32_t(std::max(in.FreeCells, 0));
-  in.cellFastEnd = std::min({LAST_CELL, c + freeCells, c + in.wrapCountdown});
+  in.cellFastEnd = std::min(
+      {LAST_CELL, c + freeCells, c + in.wrapCountdown, in.cellHigh + 1});
   uint32_t s = in.numberCursor;
   uint32_t freeNumbers = uint32_t(std::max(in.FreeNumbers, 0));
-  in.slotFastEnd = std::min(LAST_SLOT, s + freeNumbers);
+  in.slotFastEnd = std::min({LAST_SLOT, s + freeNumbers, in.numberHigh + 1});
 }
 
 Ref MakeSymbol(Interp& in, NameRef name) {

@@ -35,10 +35,11 @@ inline bool IsCodeCell(const Interp& in, Ref cell) {
 
 // The allocations' common case: the element under the cursor is free and
 // taking it needs nothing else (the area is not nearly full, the wrap flag
-// does not come with it, the cursor does not wrap, no decoded function body
-// was read from the Cell). All but the element's own state come down to the
-// cursor staying below a limit that taking elements this way leaves where
-// it is, as the cursor and the counts move together.
+// does not come with it, the cursor does not wrap or pass the touched part
+// of the area, no decoded function body was read from the Cell). All but the
+// element's own state come down to the cursor staying below a limit that taking
+// elements this way leaves where it is, as the cursor and the counts move
+// together.
 inline bool CellUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.cellCursor;
   return index + 1 < in.cellFastEnd && in.cells[index + 1].mark != MARK_USED &&
@@ -58,7 +59,6 @@ inline Ref TakeCellUnderCursor(Interp& in) {
   --in.wrapCountdown;
   --in.FreeCells;
   in.cellCursor = index + 1;
-  in.cellHigh = std::max(in.cellHigh, index + 1);
   in.cells[index + 1].mark = MARK_USED;
   return index + 1;
 }
@@ -66,7 +66,6 @@ inline int32_t TakeSlotUnderCursor(Interp& in, float value) {
   uint32_t index = in.numberCursor;
   --in.FreeNumbers;
   in.numberCursor = index + 1;
-  in.numberHigh = std::max(in.numberHigh, index + 1);
   in.numbers[index] = NumberSlot{MARK_USED, value};
   return int32_t(index);
 }
