@@ -158,7 +158,11 @@ void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
   }
   bool evaluated =
       r.mode == ArgMode::Evaluated || r.mode == ArgMode::PassEvaluated;
-  uint32_t at = Open(evaluated ? K_SPECIAL + r.minArgs : K_SPECIAL, form, link);
+  kind = r.handler == BuiltinMinusp     ? K_MINUSP
+         : r.handler == BuiltinNumEqual ? K_NUMBER_EQUAL
+         : evaluated                    ? K_SPECIAL + r.minArgs
+                                        : K_SPECIAL;
+  uint32_t at = Open(kind, form, link);
   if (evaluated) Forms(args, depth + 1, r.minArgs);
   if (failed_) return;
   in_.code[at].row = uint8_t(row);
@@ -212,6 +216,30 @@ uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
 // epoch; numbers and variables never do.
 inline bool MayHaveRun(const CodeNode* n) { return n->kind >= K_FORM; }
 
+// Evaluates the count arguments of a built-in call into a.v; false when
+// the call ends there (a failed argument of a row that stops on failure).
+template <int count>
+[[gnu::always_inline]] inline bool EvaluateArguments(
+    Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch,
+    bool stopOnFailure, CallArgs& a) {
+  const CodeNode* arg = n + 1;
+  for (int k = 0; k < count; ++k) {
+    a.v[k] = RunNode(in, arg, frame, epoch);
+    if (a.v[k] == ERROR_VALUE && stopOnFailure) return false;
+    // The count was checked on the form; only the forms left are read.
+    if (k + 1 < count && MayHaveRun(arg) && CodeChanged(in, epoch)) {
+      Ref p = Cdr(in, arg->link);
+      for (++k; k < count; ++k, p = Cdr(in, p)) {
+        a.v[k] = EvalProtect(in, Car(in, p), frame);
+        if (a.v[k] == ERROR_VALUE && stopOnFailure) return false;
+      }
+      return true;
+    }
+    arg = NextNode(arg);
+  }
+  return true;
+}
+
 // A built-in with count evaluated arguments (0: the handler takes the
 // argument forms as they stand).
 template <int count>
@@ -219,24 +247,21 @@ Ref RunBuiltin(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   const BuiltinRow& r = BuiltinRowAt(n->row);
   CallArgs a{
       Cdr(in, n->value), &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
-  const CodeNode* arg = n + 1;
-  for (int k = 0; k < count; ++k) {
-    a.v[k] = RunNode(in, arg, frame, epoch);
-    if (a.v[k] == ERROR_VALUE && r.mode == ArgMode::Evaluated)
-      return ERROR_VALUE;
-    // The count was checked on the form; only the forms left are read.
-    if (k + 1 < count && MayHaveRun(arg) && CodeChanged(in, epoch)) {
-      Ref p = Cdr(in, arg->link);
-      for (++k; k < count; ++k, p = Cdr(in, p)) {
-        a.v[k] = EvalProtect(in, Car(in, p), frame);
-        if (a.v[k] == ERROR_VALUE && r.mode == ArgMode::Evaluated)
-          return ERROR_VALUE;
-      }
-      break;
-    }
-    arg = NextNode(arg);
-  }
+  if (!EvaluateArguments<count>(in, n, frame, epoch,
+                                r.mode == ArgMode::Evaluated, a))
+    return ERROR_VALUE;
   return r.handler(in, a);
+}
+
+// minusp and =, the numeric tests, whose handlers are called directly.
+template <int count, Handler handler>
+Ref RunNumericTest(Interp& in, const CodeNode* n, Frame& frame,
+                   uint32_t epoch) {
+  CallArgs a{
+      Cdr(in, n->value), &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
+  if (!EvaluateArguments<count>(in, n, frame, epoch, true, a))
+    return ERROR_VALUE;
+  return handler(in, a);
 }
 
 Ref RunCond(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
@@ -366,6 +391,8 @@ const CallRunner kCallRunners[] = {
     RunArithmeticForm<Op::Multiply>,
     RunArithmeticForm<Op::Subtract>,
     RunArithmeticForm<Op::Divide>,
+    RunCallForm<RunNumericTest<1, BuiltinMinusp>>,
+    RunCallForm<RunNumericTest<2, BuiltinNumEqual>>,
     RunCallForm<RunUser>,
 };
 static_assert(std::size(kCallRunners) == K_USER - K_SPECIAL + 1);

@@ -17,16 +17,18 @@ enum CodeKind : uint8_t {
   K_GLOBAL,  // value: the name of a variable that is no parameter
   K_FORM,    // value: a form the evaluator evaluates as it stands
   // The call forms, whose value is the form unless said otherwise.
-  K_SPECIAL,   // a built-in given its argument forms as they stand; row
-  K_BUILTIN1,  // a built-in with 1, 2, 3 evaluated arguments, the children
-  K_BUILTIN2,  //
-  K_BUILTIN3,  //
-  K_COND,      // children: its clauses
-  K_ADD,       // + * - /; children: the arguments
-  K_MULTIPLY,  //
-  K_SUBTRACT,  //
-  K_DIVIDE,    //
-  K_USER,      // value: the function's name; children: the arguments
+  K_SPECIAL,       // a built-in given its argument forms as they stand; row
+  K_BUILTIN1,      // a built-in with 1, 2, 3 evaluated arguments, the children
+  K_BUILTIN2,      //
+  K_BUILTIN3,      //
+  K_COND,          // children: its clauses
+  K_ADD,           // + * - /; children: the arguments
+  K_MULTIPLY,      //
+  K_SUBTRACT,      //
+  K_DIVIDE,        //
+  K_MINUSP,        // minusp and = (evaluated rows); children: the arguments
+  K_NUMBER_EQUAL,  //
+  K_USER,          // value: the function's name; children: the arguments
   // Parts of call forms and bodies.
   K_CLAUSE,  // value: the clause; children: its test, then its body
   K_STOP,    // a clause that is not a list: cond ends with NIL there
