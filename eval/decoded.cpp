@@ -101,7 +101,9 @@ void Decoder::Form(Ref form, Ref link, int depth) {
     // The evaluator finds the first Binding with the name.
     for (uint32_t slot = 0; slot < paramCount_; ++slot)
       if (params_[slot].name == c.car) return Leaf(K_LOCAL, slot, link);
-    return Leaf(K_GLOBAL, c.car, link);
+    uint32_t at = Open(K_GLOBAL, c.car, link);
+    if (!failed_) in_.code[at].count = in_.names[c.car].global;
+    return Close(at);
   }
   if (c.tag != TAG_LIST || depth >= DECODE_DEPTH ||
       LiveCell(in_, c.car).tag != TAG_SYMBOL)

@@ -14,7 +14,8 @@ namespace vex {
 enum CodeKind : uint8_t {
   K_NUMBER,  // value: the number Cell
   K_LOCAL,   // value: the slot of the variable's Binding in the Frame
-  K_GLOBAL,  // value: the name of a variable that is no parameter
+  K_GLOBAL,  // value: the name of a variable that is no parameter;
+             // count: its GlobalTable index + 1 if it had one then
   K_FORM,    // value: a form the evaluator evaluates as it stands
   // The call forms, whose value is the form unless said otherwise.
   K_SPECIAL,       // a built-in given its argument forms as they stand; row
@@ -54,7 +55,8 @@ extern const CallRunner kCallRunners[];
     return Protect(in, in.bindings[frame.base + n->value].value);
   if (kind == K_NUMBER) return PushCell(in, n->value) ? n->value : ERROR_VALUE;
   if (kind == K_GLOBAL) {
-    int32_t g = FindGlobal(in, n->value);
+    // A global variable keeps its entry once it has one.
+    int32_t g = n->count != 0 ? n->count - 1 : FindGlobal(in, n->value);
     return g < 0 ? UnboundVariable(in) : Protect(in, in.globals[g].value);
   }
   return EvalProtect(in, n->value, frame);

@@ -6,6 +6,8 @@
 // rooted; each value is already on the CellStack through EvalProtect. The
 // call forms that funcall and apply build are pushed on the CellStack before
 // the call they start, so a collection inside that call keeps them.
+#include <algorithm>
+
 #include "core/messages.h"
 #include "eval/decoded.h"
 #include "eval/eval.h"
@@ -70,7 +72,8 @@ struct NodeArguments {
   uint32_t Count(Interp&) const { return call->count; }
   bool Evaluate(Interp& in, Binding* b, uint32_t n, Frame& caller) const {
     const CodeNode* arg = call + 1;
-    for (uint32_t i = 0; i < n && i < call->count; ++i) {
+    uint32_t count = std::min(n, uint32_t(call->count));
+    for (uint32_t i = 0; i < count; ++i) {
       Ref v = RunNode(in, arg, caller, epoch);
       if (v == ERROR_VALUE) return false;
       b[i].value = v;
