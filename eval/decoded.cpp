@@ -359,12 +359,16 @@ Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return CallDecodedFunction(in, *f, n, frame, epoch);
 }
 
-// A call form: one level of nesting, where the depth guard and the
-// interrupt poll look, then the call; its value is protected.
-template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t)>
+// A call form: one level of nesting, where the depth guard looks, then the
+// call; its value is protected. Calls of user functions also poll for an
+// interrupt: a body's other forms are bounded in number, so a run that
+// goes on and on passes through them, through the evaluator or through
+// loop, which all poll too.
+template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t),
+          bool poll = false>
 Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   if (!StackHasRoom(in)) return NestingTooDeep(in);
-  if (RunMustStop(in)) return ERROR_VALUE;
+  if (poll && RunMustStop(in)) return ERROR_VALUE;
   return Protect(in, Run(in, n, frame, epoch));
 }
 
@@ -373,7 +377,6 @@ template <Op op>
 Ref RunArithmeticForm(Interp& in, const CodeNode* n, Frame& frame,
                       uint32_t epoch) {
   if (!StackHasRoom(in)) return NestingTooDeep(in);
-  if (RunMustStop(in)) return ERROR_VALUE;
   Ref v;
   if (n->row != SIMPLE_PAIR || !RunSimplePair<op>(in, n, frame, v))
     v = RunArithmetic<op>(in, n, frame, epoch);
@@ -395,7 +398,7 @@ const CallRunner kCallRunners[] = {
     RunArithmeticForm<Op::Divide>,
     RunCallForm<RunNumericTest<1, BuiltinMinusp>>,
     RunCallForm<RunNumericTest<2, BuiltinNumEqual>>,
-    RunCallForm<RunUser>,
+    RunCallForm<RunUser, true>,
 };
 static_assert(std::size(kCallRunners) == K_USER - K_SPECIAL + 1);
 
