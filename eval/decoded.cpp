@@ -359,16 +359,19 @@ Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return CallDecodedFunction(in, *f, n, frame, epoch);
 }
 
-// A call form: one level of nesting, where the depth guard looks, then the
-// call; its value is protected. Calls of user functions also poll for an
-// interrupt: a body's other forms are bounded in number, so a run that
-// goes on and on passes through them, through the evaluator or through
-// loop, which all poll too.
+// A call form; its value is protected. A call of a user function is where
+// the depth guard and the interrupt poll look: a body's other forms nest
+// only as deep as the body does (at most DECODE_DEPTH levels, well within
+// the guard's margin) and are bounded in number, so a run that goes on and
+// on, or nests deeper and deeper, passes through user calls, the evaluator
+// or loop, which all look.
 template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t),
-          bool poll = false>
+          bool userCall = false>
 Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
-  if (!StackHasRoom(in)) return NestingTooDeep(in);
-  if (poll && RunMustStop(in)) return ERROR_VALUE;
+  if (userCall) {
+    if (!StackHasRoom(in)) return NestingTooDeep(in);
+    if (RunMustStop(in)) return ERROR_VALUE;
+  }
   return Protect(in, Run(in, n, frame, epoch));
 }
 
@@ -376,7 +379,6 @@ Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 template <Op op>
 Ref RunArithmeticForm(Interp& in, const CodeNode* n, Frame& frame,
                       uint32_t epoch) {
-  if (!StackHasRoom(in)) return NestingTooDeep(in);
   Ref v;
   if (n->row != SIMPLE_PAIR || !RunSimplePair<op>(in, n, frame, v))
     v = RunArithmetic<op>(in, n, frame, epoch);
