@@ -202,5 +202,20 @@ TEST_F(ReaderTest, ACallFindingTheBindingArenaFullFailsAndTheNextRunWorks) {
   in.bindingTop = 0;
 }
 
+// A function's calls poll for an interrupt: an endless run of calls that
+// never nests deep ends at a spent step budget, and the next run works.
+TEST_F(ReaderTest, AStepBudgetEndsAWideRunOfCalls) {
+  Interp& in = s.in();
+  ASSERT_EQ(s.Run(std::string("(defun fib (n) (cond ((minusp (- n 2)) n)"
+                              " (T (+ (fib (- n 1)) (fib (- n 2))))))")),
+            "T ");
+  in.stepBudget = 100 * INTERRUPT_INTERVAL;
+  EXPECT_EQ(s.Run(std::string("(fib 60)")), "<failed>");
+  EXPECT_EQ(s.TakeMessages(),
+            std::vector<std::string>{"エラー: 実行を中断しました"});
+  in.stepBudget = -1;
+  EXPECT_EQ(s.Run(std::string("(fib 10)")), "55.000000 ");
+}
+
 }  // namespace
 }  // namespace vex::coretest
