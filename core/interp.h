@@ -95,8 +95,8 @@ struct FunctionEntry {
 // node and them.
 struct CodeNode {
   uint8_t kind;
-  uint8_t row;     // built-in calls: the row
-  uint16_t count;  // user calls: the argument nodes
+  uint8_t row;     // by kind (eval/decoded.h): a built-in's row, a flag
+  uint16_t count;  // by kind: the argument nodes, a global's entry
   uint32_t value;  // the form, a Binding slot or a name, by kind
   uint32_t link;   // the list Cell whose car is this node's form
   uint32_t skip;
