@@ -121,12 +121,9 @@ Ref CallRow(Interp& in, Ref form, Frame& frame) {
     }
     if constexpr (r.mode == ArgMode::Evaluated ||
                   r.mode == ArgMode::PassEvaluated) {
-      Ref p = args;
-      for (int k = 0; k < r.minArgs; ++k, p = Cdr(in, p)) {
-        a.v[k] = EvalProtect(in, Car(in, p), frame);
-        if (r.mode == ArgMode::Evaluated && a.v[k] == ERROR_VALUE)
-          return ERROR_VALUE;
-      }
+      if (!EvaluateArgumentForms(in, args, 0, r.minArgs,
+                                 r.mode == ArgMode::Evaluated, a))
+        return ERROR_VALUE;
     }
     return Protect(in, r.handler(in, a));
   }

@@ -229,14 +229,9 @@ template <int count>
     a.v[k] = RunNode(in, arg, frame, epoch);
     if (a.v[k] == ERROR_VALUE && stopOnFailure) return false;
     // The count was checked on the form; only the forms left are read.
-    if (k + 1 < count && MayHaveRun(arg) && CodeChanged(in, epoch)) {
-      Ref p = Cdr(in, arg->link);
-      for (++k; k < count; ++k, p = Cdr(in, p)) {
-        a.v[k] = EvalProtect(in, Car(in, p), frame);
-        if (a.v[k] == ERROR_VALUE && stopOnFailure) return false;
-      }
-      return true;
-    }
+    if (k + 1 < count && MayHaveRun(arg) && CodeChanged(in, epoch))
+      return EvaluateArgumentForms(in, Cdr(in, arg->link), k + 1, count,
+                                   stopOnFailure, a);
     arg = NextNode(arg);
   }
   return true;

@@ -39,6 +39,18 @@ inline Ref RunBody(Interp& in, Ref forms, Frame& frame) {
   return result;
 }
 
+// Evaluates a built-in's argument forms from the list Cell forms on into
+// a.v[k], ..., a.v[count - 1], left to right; false when a failed value
+// ends the call (only when stopOnFailure).
+inline bool EvaluateArgumentForms(Interp& in, Ref forms, int k, int count,
+                                  bool stopOnFailure, CallArgs& a) {
+  for (; k < count; ++k, forms = Cdr(in, forms)) {
+    a.v[k] = EvalProtect(in, Car(in, forms), *a.frame);
+    if (stopOnFailure && a.v[k] == ERROR_VALUE) return false;
+  }
+  return true;
+}
+
 // True when the native stack has room for one more level of evaluation;
 // NestingTooDeep is the failure when it has not.
 bool StackHasRoom(Interp& in);
