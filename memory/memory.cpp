@@ -5,10 +5,11 @@
 // a 384 MB CellArea costs nothing until Cells are used. A zero-filled Cell has
 // mark 0, which is not MARK_USED and so counts as free: the allocators treat
 // "not in use" as free, and the collector's reset pass covers only [0, high),
-// the part of an area that allocation has ever examined. Observable
-// behaviour (the wrap flag, the free counts, a full area) is that of a fully
-// reset area; where an element is found is not observable, which lets early
-// reclaiming (collector.cpp) send the cursors back to the front.
+// a bound (moved ahead in steps) of the part of an area that allocation has
+// ever examined. Observable behaviour (the wrap flag, the free counts, a full
+// area) is that of a fully reset area; where an element is found is not
+// observable, which lets early reclaiming (collector.cpp) send the cursors back
+// to the front.
 //
 // Names are interned in the StringArea exactly as the byte accounting says;
 // a hash index from text to offset and the NameInfo side table make interning

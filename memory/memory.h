@@ -2,7 +2,6 @@
 // tables, the two root stacks and the collector.
 #pragma once
 
-#include <algorithm>
 #include <string_view>
 
 #include "core/interp.h"
@@ -21,7 +20,8 @@ void ResetMarks(Interp& in);
 constexpr uint32_t LAST_CELL = CELL_CAPACITY - 1;
 constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
 // The allocations the inline allocators below do not finish themselves: a
-// full area, the wrap flag's allocation, or a search past Cells in use.
+// full area, the wrap flag's allocation, a search past elements in use, the
+// end of the touched part, or a Cell a decoded body was read from.
 [[gnu::noinline, gnu::cold]] Ref AllocCellSlow(Interp& in);
 [[gnu::noinline, gnu::cold]] int32_t AllocNumberSlotSlow(Interp& in,
                                                          float value);
