@@ -15,7 +15,7 @@
 
 #include "console/utf.h"
 #include "core/messages.h"
-#include "eval/run.h"
+#include "driver/run.h"
 #include "turtle/turtle.h"
 
 #ifdef __linux__

@@ -11,7 +11,7 @@
 
 #include "console/console_host.h"
 #include "console/utf.h"
-#include "eval/run.h"
+#include "driver/run.h"
 #include "turtle/turtle.h"
 
 #ifdef _WIN32

@@ -34,97 +34,24 @@ struct BuiltinRow {
   const char16_t* name;
   ArgMode mode;
   uint8_t minArgs;
-  Handler handler;  // nullptr: not available in this build
+  Handler handler;
 };
 
 constexpr int BUILTIN_COUNT = 64;
 
 // The row of a built-in, 1..64.
 const BuiltinRow& BuiltinRowAt(int row);
-// Row 1..64 of the built-in named name, or 0.
-int BuiltinRowOf(std::u16string_view name);
 // Calls the operator of the call form in frame by the row of its name: for
 // a built-in (1..64) the row's argument count, then for an evaluated row its
 // arguments, then its handler; for 0 the user function (CallFunction). The
 // value is protected as EvalProtect does.
 Ref CallOperator(Interp& in, int row, Ref form, Frame& frame);
 
-// Special forms and the evaluator's own rows (eval/eval.cpp).
-Ref BuiltinQuote(Interp&, CallArgs&);
-Ref BuiltinSet(Interp&, CallArgs&);
-Ref BuiltinSetq(Interp&, CallArgs&);
-Ref BuiltinAnd(Interp&, CallArgs&);
-Ref BuiltinOr(Interp&, CallArgs&);
-Ref BuiltinEval(Interp&, CallArgs&);
-Ref BuiltinProgn(Interp&, CallArgs&);
-Ref BuiltinCond(Interp&, CallArgs&);
-Ref BuiltinLoop(Interp&, CallArgs&);
-Ref BuiltinGc(Interp&, CallArgs&);
-
-// Arithmetic and predicates (eval/arith.cpp).
-Ref BuiltinTimes(Interp&, CallArgs&);
-Ref BuiltinPlus(Interp&, CallArgs&);
-Ref BuiltinMinus(Interp&, CallArgs&);
-Ref BuiltinDivide(Interp&, CallArgs&);
-Ref BuiltinNumEqual(Interp&, CallArgs&);
-Ref BuiltinEq(Interp&, CallArgs&);
-Ref BuiltinAtom(Interp&, CallArgs&);
-Ref BuiltinNumberp(Interp&, CallArgs&);
-Ref BuiltinNull(Interp&, CallArgs&);
-Ref BuiltinMinusp(Interp&, CallArgs&);
-
-// Lists (eval/lists.cpp).
-Ref BuiltinCar(Interp&, CallArgs&);
-Ref BuiltinCdr(Interp&, CallArgs&);
-Ref BuiltinCons(Interp&, CallArgs&);
-Ref BuiltinList(Interp&, CallArgs&);
-
-// User functions (eval/functions.cpp).
-Ref BuiltinDefun(Interp&, CallArgs&);
-Ref BuiltinPutd(Interp&, CallArgs&);
-Ref BuiltinFuncall(Interp&, CallArgs&);
-Ref BuiltinApply(Interp&, CallArgs&);
-
-// Loading (reader/loader.cpp).
-Ref BuiltinLoad(Interp&, CallArgs&);
-
-// Hash tables and setf (eval/hash.cpp, eval/setf.cpp).
-Ref BuiltinGethash(Interp&, CallArgs&);
-Ref BuiltinRemhash(Interp&, CallArgs&);
-Ref BuiltinMakeHashTable(Interp&, CallArgs&);
-Ref BuiltinSetf(Interp&, CallArgs&);
-
-// Turtle and drawing (turtle/).
-Ref BuiltinFd(Interp&, CallArgs&);
-Ref BuiltinLt(Interp&, CallArgs&);
-Ref BuiltinRt(Interp&, CallArgs&);
-Ref BuiltinBk(Interp&, CallArgs&);
-Ref BuiltinPen(Interp&, CallArgs&);
-Ref BuiltinPu(Interp&, CallArgs&);
-Ref BuiltinPd(Interp&, CallArgs&);
-Ref BuiltinInkey(Interp&, CallArgs&);
-Ref BuiltinSetpos(Interp&, CallArgs&);
-Ref BuiltinHt(Interp&, CallArgs&);
-Ref BuiltinXcor(Interp&, CallArgs&);
-Ref BuiltinYcor(Interp&, CallArgs&);
-Ref BuiltinGetangle(Interp&, CallArgs&);
-Ref BuiltinSetangle(Interp&, CallArgs&);
-Ref BuiltinSt(Interp&, CallArgs&);
-Ref BuiltinPrint(Interp&, CallArgs&);
-Ref BuiltinRandom(Interp&, CallArgs&);
-Ref BuiltinSqrt(Interp&, CallArgs&);
-Ref BuiltinXwidth(Interp&, CallArgs&);
-Ref BuiltinYwidth(Interp&, CallArgs&);
-Ref BuiltinXcenter(Interp&, CallArgs&);
-Ref BuiltinYcenter(Interp&, CallArgs&);
-Ref BuiltinCs(Interp&, CallArgs&);
-Ref BuiltinSetpc(Interp&, CallArgs&);
-Ref BuiltinSleep(Interp&, CallArgs&);
-Ref BuiltinPrintout(Interp&, CallArgs&);
-Ref BuiltinWritelc(Interp&, CallArgs&);
-Ref BuiltinReadlc(Interp&, CallArgs&);
-Ref BuiltinGetpoint(Interp&, CallArgs&);
-Ref BuiltinGetcorner(Interp&, CallArgs&);
-Ref BuiltinArc(Interp&, CallArgs&);
+// The handlers, each defined in the file of its family: the evaluator's own
+// rows in eval/, loading in reader/, turtle graphics in turtle/.
+#define VEX_BUILTIN(name, mode, minArgs, handler) \
+  Ref handler(Interp&, CallArgs&);
+#include "core/builtins.def"
+#undef VEX_BUILTIN
 
 }  // namespace vex

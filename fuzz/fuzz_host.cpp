@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "eval/run.h"
+#include "driver/run.h"
 #include "turtle/turtle.h"
 
 namespace vex::fuzz {

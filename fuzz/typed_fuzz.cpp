@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "eval/run.h"
+#include "driver/run.h"
 #include "fuzz/fuzz_host.h"
 #include "memory/memory.h"
 #include "reader/reader.h"

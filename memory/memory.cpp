@@ -19,15 +19,31 @@
 #include <algorithm>
 #include <cstring>
 #include <type_traits>
+#include <unordered_map>
 
 #include "core/messages.h"
-#include "eval/builtins.h"
 
 namespace vex {
 
 namespace {
 
 constexpr uint32_t STRING_UNITS = STRING_AREA_BYTES / 2;
+
+// The row (1..64) of each built-in name, the first row of a name winning;
+// built once, read-only afterwards.
+const std::unordered_map<std::u16string_view, int>& BuiltinRows() {
+  static const auto* rows = [] {
+    static constexpr std::u16string_view names[] = {
+#define VEX_BUILTIN(name, mode, minArgs, handler) name,
+#include "core/builtins.def"
+#undef VEX_BUILTIN
+    };
+    auto* m = new std::unordered_map<std::u16string_view, int>();
+    for (int i = int(std::size(names)) - 1; i >= 0; --i) (*m)[names[i]] = i + 1;
+    return m;
+  }();
+  return *rows;
+}
 
 // Calls visit(slot, count, failure) for every area in the order of
 // reservation: the area's pointer, its element count and the message of a
@@ -64,6 +80,11 @@ Interp::~Interp() {
 // unwinds: no further message is shown and no second close is requested.
 void ShowError(Interp& in, const char16_t* text) {
   if (!in.closing) in.host.ShowMessage(msg::CAPTION_ERROR, text);
+}
+
+Ref Fail(Interp& in, const char16_t* text) {
+  ShowError(in, text);
+  return ERROR_VALUE;
 }
 
 void Fatal(Interp& in, const char16_t* text) {
@@ -241,6 +262,12 @@ Ref MakeSymbol(Interp& in, NameRef name) {
   in.cells[c].tag = TAG_SYMBOL;
   in.cells[c].car = name;
   return c;
+}
+
+int BuiltinRowOf(std::u16string_view name) {
+  const auto& rows = BuiltinRows();
+  auto found = rows.find(name);
+  return found == rows.end() ? 0 : found->second;
 }
 
 NameRef InternName(Interp& in, std::u16string_view name) {

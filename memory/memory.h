@@ -118,6 +118,8 @@ inline Ref MakeList(Interp& in, Ref car, Ref cdr) {
   in.cells[c] = Cell{TAG_LIST, MARK_USED, car, cdr};
   return c;
 }
+// The row (1..64) of the built-in named name (core/builtins.def), or 0.
+int BuiltinRowOf(std::u16string_view name);
 // The StringArea copy of name, appended when new; NO_NAME after the fatal
 // message when it does not fit.
 NameRef InternName(Interp& in, std::u16string_view name);
@@ -133,6 +135,9 @@ FunctionEntry* FindFunction(Interp& in, NameRef name);
 
 // Shows a message captioned "エラー".
 void ShowError(Interp& in, const char16_t* text);
+// The one way an operation fails: shows its message and returns
+// ERROR_VALUE, which every caller passes up without a message of its own.
+[[gnu::cold]] Ref Fail(Interp& in, const char16_t* text);
 // Shows a fatal message and asks the window to close.
 void Fatal(Interp& in, const char16_t* text);
 
@@ -171,8 +176,9 @@ std::u16string_view NameText(Interp& in, NameRef name);
 
 // --- root stacks (stacks.cpp) ---------------------------------------------
 
-// Pushes a Cell or the null marker; false after the fatal message.
+// The fatal end of a CellStack push; false.
 bool CellStackFull(Interp& in);
+// Pushes a Cell or the null marker; false after the fatal message.
 inline bool PushCell(Interp& in, Ref cell) {
   if (in.cellTop >= uint32_t(CELL_STACK_CAPACITY - 1)) return CellStackFull(in);
   in.cellStack[in.cellTop++] = cell;

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/messages.h"
-#include "eval/run.h"
+#include "driver/run.h"
 #include "memory/memory.h"
 #include "shell/app.h"
 #include "shell/input_dialog.h"

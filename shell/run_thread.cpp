@@ -1,7 +1,7 @@
 // The InterpreterThread; see run_thread.h.
 #include "shell/run_thread.h"
 
-#include "eval/run.h"
+#include "driver/run.h"
 #include "memory/memory.h"
 #include "shell/app.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "console/utf.h"
-#include "eval/run.h"
+#include "driver/run.h"
 #include "memory/memory.h"
 #include "reader/reader.h"
 #include "tests/test_host.h"

@@ -1,7 +1,7 @@
 #include "tests/test_host.h"
 
 #include "console/utf.h"
-#include "eval/run.h"
+#include "driver/run.h"
 #include "memory/memory.h"
 #include "reader/reader.h"
 

@@ -13,7 +13,7 @@
 #include "core/canvas.h"
 #include "core/host.h"
 #include "core/interp.h"
-#include "eval/run.h"
+#include "driver/run.h"
 #include "turtle/turtle.h"
 
 namespace vex::test {

@@ -1,6 +1,6 @@
 // Start-up and the run of one typed program: the path every host takes from
 // a text to the value in the title.
-#include "eval/run.h"
+#include "driver/run.h"
 
 #include <string>
 
