@@ -240,10 +240,6 @@ struct Interp {
   Ref PendingName = 0;
   int32_t PrintResult = 0;
   Ref ReadResult = 0;
-
-  // Accessors.
-  Cell& C(Ref r) { return cells[r]; }
-  const char16_t* Name(NameRef n) const { return strings + n; }
 };
 
 }  // namespace vex

@@ -83,9 +83,9 @@ inline constexpr char16_t NOT_AN_ALIST[] = u"連想リストではありませ�
 inline constexpr char16_t SETF_BAD_PLACE[] = u"setf:間違った表記です";
 inline constexpr char16_t SETF_SYNTAX[] = u"文法が間違っています";
 inline constexpr char16_t ONLY_CELLS[] = u"セルしか書きかえることはできません";
-// The evaluation nested deeper than the evaluating thread's stack holds.
 // The user stopped the run (Ctrl-C in the console), or it used up its steps.
 inline constexpr char16_t INTERRUPTED[] = u"実行を中断しました";
+// The evaluation nested deeper than the evaluating thread's stack holds.
 inline constexpr char16_t NESTING_TOO_DEEP[] =
     u"評価の入れ子が深すぎます。実行を中止しました";
 

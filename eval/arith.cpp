@@ -14,11 +14,6 @@ namespace vex {
 
 namespace {
 
-Ref Fail(Interp& in, const char16_t* text) {
-  ShowError(in, text);
-  return ERROR_VALUE;
-}
-
 Ref Truth(Interp& in, bool b) { return b ? in.T : in.NIL; }
 
 // + and *: from the identity, over any number of arguments.

@@ -17,6 +17,18 @@ float ApplyOp(float acc, float x) {
   return acc / x;
 }
 
+// One step of an arithmetic fold, acc op x into acc; false after
+// "0で除算しました" for a zero divisor, the one operation that can fail.
+template <Op op>
+[[gnu::always_inline]] inline bool Step(Interp& in, float& acc, float x) {
+  if (op == Op::Divide && x == 0.0f) {
+    Fail(in, msg::DIVIDED_BY_ZERO);
+    return false;
+  }
+  acc = ApplyOp<op>(acc, x);
+  return true;
+}
+
 // The number a value is, into x; false after "数値ではありません" (or at
 // once for ERROR_VALUE, whose failure was shown).
 inline bool AsNumber(Interp& in, Ref v, float& x) {
@@ -44,12 +56,8 @@ template <Op op>
 Ref FoldRest(Interp& in, Ref p, Frame& frame, float acc) {
   while (IsList(in, p)) {
     float x;
-    if (!NextNumber(in, p, frame, x)) return ERROR_VALUE;
-    if (op == Op::Divide && x == 0.0f) {
-      ShowError(in, msg::DIVIDED_BY_ZERO);
+    if (!NextNumber(in, p, frame, x) || !Step<op>(in, acc, x))
       return ERROR_VALUE;
-    }
-    acc = ApplyOp<op>(acc, x);
   }
   return MakeNumber(in, acc);
 }

@@ -301,12 +301,9 @@ template <Op op>
   }
   for (; arg != end; arg = NextNode(arg)) {
     float x;
-    if (!AsNumber(in, RunNode(in, arg, frame, epoch), x)) return ERROR_VALUE;
-    if (op == Op::Divide && x == 0.0f) {
-      ShowError(in, msg::DIVIDED_BY_ZERO);
+    if (!AsNumber(in, RunNode(in, arg, frame, epoch), x) ||
+        !Step<op>(in, acc, x))
       return ERROR_VALUE;
-    }
-    acc = ApplyOp<op>(acc, x);
     if (MayHaveRun(arg) && CodeChanged(in, epoch))
       return FoldRest<op>(in, Cdr(in, arg->link), frame, acc);
   }
@@ -336,21 +333,13 @@ template <Op op>
   float y = in.numbers[cb.car].value;
   if (op == Op::Add || op == Op::Multiply)
     x = ApplyOp<op>(op == Op::Add ? 0.0f : 1.0f, x);
-  if (op == Op::Divide && y == 0.0f) {
-    ShowError(in, msg::DIVIDED_BY_ZERO);
-    result = ERROR_VALUE;
-  } else {
-    result = MakeNumber(in, ApplyOp<op>(x, y));
-  }
+  result = Step<op>(in, x, y) ? MakeNumber(in, x) : ERROR_VALUE;
   return true;
 }
 
 Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   FunctionEntry* f = FindFunction(in, n->value);
-  if (f == nullptr) {
-    ShowError(in, msg::UNDEFINED_FUNCTION);
-    return ERROR_VALUE;
-  }
+  if (f == nullptr) return Fail(in, msg::UNDEFINED_FUNCTION);
   return CallDecodedFunction(in, *f, n, frame, epoch);
 }
 

@@ -31,11 +31,6 @@ bool HasArgs(Interp& in, Ref list, int n) {
 
 namespace {
 
-Ref SyntaxError(Interp& in) {
-  ShowError(in, msg::SYNTAX_ERROR);
-  return ERROR_VALUE;
-}
-
 Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
   Binding* b = in.bindings + frame.base;
   for (Binding* end = b + frame.count; b != end; ++b)
@@ -44,7 +39,7 @@ Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
 }
 
 [[gnu::noinline, gnu::cold]] Ref NotASymbolHead(Interp& in) {
-  return SyntaxError(in);
+  return Fail(in, msg::SYNTAX_ERROR);
 }
 
 }  // namespace
@@ -54,15 +49,9 @@ bool StackHasRoom(Interp& in) {
   return reinterpret_cast<uintptr_t>(&probe) > in.stackLimit;
 }
 
-Ref NestingTooDeep(Interp& in) {
-  ShowError(in, msg::NESTING_TOO_DEEP);
-  return ERROR_VALUE;
-}
+Ref NestingTooDeep(Interp& in) { return Fail(in, msg::NESTING_TOO_DEEP); }
 
-Ref UnboundVariable(Interp& in) {
-  ShowError(in, msg::UNBOUND_VARIABLE);
-  return ERROR_VALUE;
-}
+Ref UnboundVariable(Interp& in) { return Fail(in, msg::UNBOUND_VARIABLE); }
 
 bool CheckInterrupt(Interp& in) {
   if (in.runStopped || in.closing) {
@@ -120,12 +109,12 @@ Ref BuiltinSetq(Interp& in, CallArgs& a) {
   Ref value = EvalProtect(in, Car(in, Cdr(in, a.args)), *a.frame);
   if (value == ERROR_VALUE) return ERROR_VALUE;
   Ref target = Car(in, a.args);
-  if (!IsSymbol(in, target)) return SyntaxError(in);
+  if (!IsSymbol(in, target)) return Fail(in, msg::SYNTAX_ERROR);
   return Assign(in, target, value, *a.frame);
 }
 
 Ref BuiltinSet(Interp& in, CallArgs& a) {
-  if (!IsSymbol(in, a.v[0])) return SyntaxError(in);
+  if (!IsSymbol(in, a.v[0])) return Fail(in, msg::SYNTAX_ERROR);
   return Assign(in, a.v[0], a.v[1], *a.frame);
 }
 

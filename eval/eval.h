@@ -61,11 +61,11 @@ bool StackHasRoom(Interp& in);
 // of the first clause whose test is not NIL, else NIL.
 Ref CondFrom(Interp& in, Ref clauses, Frame& frame);
 
+// RunMustStop's look at the flags (below), every INTERRUPT_INTERVAL calls.
+bool CheckInterrupt(Interp& in);
 // True when the run has to stop: interrupted, out of steps, or the window is
 // closing. Shows "実行を中断しました" for an interrupt or a spent budget.
 // Cheap: it looks at the flags only every INTERRUPT_INTERVAL calls.
-inline bool RunMustStop(Interp& in);
-bool CheckInterrupt(Interp& in);
 inline bool RunMustStop(Interp& in) {
   if (--in.pollCountdown >= 0) return false;
   return CheckInterrupt(in);

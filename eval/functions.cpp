@@ -8,6 +8,7 @@
 // the call they start, so a collection inside that call keeps them.
 #include <algorithm>
 
+#include "core/assert.h"
 #include "core/messages.h"
 #include "eval/decoded.h"
 #include "eval/eval.h"
@@ -16,11 +17,6 @@
 namespace vex {
 
 namespace {
-
-Ref SyntaxError(Interp& in) {
-  ShowError(in, msg::SYNTAX_ERROR);
-  return ERROR_VALUE;
-}
 
 // The collection check of a named call: a collection when an area is
 // nearly full, else (outside the stress build) an early reclaim when many
@@ -143,6 +139,8 @@ Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
   } else {
     result = RunBody(in, body, fresh);
   }
+  VEX_ASSERT((in.closing || in.cellTop > cellMark) &&
+             "the body popped no further than its own marker");
   in.localTop = localMark;
   in.cellTop = cellMark;
   in.bindingTop = hidden;
@@ -167,10 +165,7 @@ Ref CallThroughSymbol(Interp& in, Ref f, Ref argForms, Frame& frame) {
 
 Ref CallFunction(Interp& in, Ref form, Frame& frame) {
   FunctionEntry* f = FindFunction(in, SymbolName(in, Car(in, form)));
-  if (f == nullptr) {
-    ShowError(in, msg::UNDEFINED_FUNCTION);
-    return ERROR_VALUE;
-  }
+  if (f == nullptr) return Fail(in, msg::UNDEFINED_FUNCTION);
   // A definition is always a list: defun stores the form's rest after the
   // name (at least the parameter list), putd a lambda value's rest.
   return Invoke(in, f->definition, FormArguments{Cdr(in, form)}, frame, f);
@@ -183,13 +178,13 @@ Ref CallDecodedFunction(Interp& in, FunctionEntry& f, const CodeNode* call,
 
 Ref CallLambda(Interp& in, Ref lambda, Ref argForms, Frame& frame) {
   Ref rest = Cdr(in, lambda);
-  if (!IsList(in, rest)) return SyntaxError(in);
+  if (!IsList(in, rest)) return Fail(in, msg::SYNTAX_ERROR);
   return Invoke(in, rest, FormArguments{argForms}, frame, nullptr);
 }
 
 Ref BuiltinDefun(Interp& in, CallArgs& a) {
   Ref name = Car(in, a.args);
-  if (!IsSymbol(in, name)) return SyntaxError(in);
+  if (!IsSymbol(in, name)) return Fail(in, msg::SYNTAX_ERROR);
   FunctionEntry* f = FindOrAddFunction(in, SymbolName(in, name));
   if (f == nullptr) return ERROR_VALUE;
   f->definition = Cdr(in, a.args);
@@ -200,8 +195,8 @@ Ref BuiltinPutd(Interp& in, CallArgs& a) {
   Ref name = a.v[0];
   Ref lambda = a.v[1];
   if (!IsList(in, lambda) || !IsList(in, Cdr(in, lambda)))
-    return SyntaxError(in);
-  if (!IsSymbol(in, name)) return SyntaxError(in);
+    return Fail(in, msg::SYNTAX_ERROR);
+  if (!IsSymbol(in, name)) return Fail(in, msg::SYNTAX_ERROR);
   FunctionEntry* f = FindOrAddFunction(in, SymbolName(in, name));
   if (f == nullptr) return ERROR_VALUE;
   f->definition = Cdr(in, lambda);
@@ -214,8 +209,7 @@ Ref BuiltinFuncall(Interp& in, CallArgs& a) {
   Ref argForms = Cdr(in, a.args);
   if (IsSymbol(in, f)) return CallThroughSymbol(in, f, argForms, *a.frame);
   if (IsLambda(in, f)) return CallLambda(in, f, argForms, *a.frame);
-  ShowError(in, msg::FUNCALL_MISUSED);
-  return ERROR_VALUE;
+  return Fail(in, msg::FUNCALL_MISUSED);
 }
 
 Ref BuiltinApply(Interp& in, CallArgs& a) {
@@ -226,10 +220,7 @@ Ref BuiltinApply(Interp& in, CallArgs& a) {
   if (IsList(in, rest)) {
     values = EvalProtect(in, Car(in, rest), *a.frame);
     if (values == ERROR_VALUE) return ERROR_VALUE;
-    if (!IsList(in, values)) {
-      ShowError(in, msg::SECOND_NOT_LIST);
-      return ERROR_VALUE;
-    }
+    if (!IsList(in, values)) return Fail(in, msg::SECOND_NOT_LIST);
   }
   // Each element x becomes the argument form (quote x), so the function
   // receives the elements themselves.
@@ -255,8 +246,7 @@ Ref BuiltinApply(Interp& in, CallArgs& a) {
   if (IsList(in, forms) && !PushCell(in, forms)) return ERROR_VALUE;
   if (IsSymbol(in, f)) return CallThroughSymbol(in, f, forms, *a.frame);
   if (IsLambda(in, f)) return CallLambda(in, f, forms, *a.frame);
-  ShowError(in, msg::APPLY_MISUSED);
-  return ERROR_VALUE;
+  return Fail(in, msg::APPLY_MISUSED);
 }
 
 }  // namespace vex

@@ -34,8 +34,7 @@ Ref FindEntryCell(Interp& in, Ref testCell, Ref key, Ref& prev) {
     if (RunMustStop(in)) return ERROR_VALUE;
     if (IsNil(in, cell)) return in.NIL;
     if (!IsList(in, cell) || !IsList(in, Car(in, cell))) {
-      ShowError(in, msg::NOT_AN_ALIST);
-      return ERROR_VALUE;
+      return Fail(in, msg::NOT_AN_ALIST);
     }
     if (KeysEqual(in, Car(in, Car(in, cell)), key)) return cell;
     prev = cell;

@@ -12,11 +12,6 @@ namespace vex {
 
 namespace {
 
-Ref SyntaxError(Interp& in) {
-  ShowError(in, msg::SYNTAX_ERROR);
-  return ERROR_VALUE;
-}
-
 // A new list Cell (NIL . NIL), rooted on the CellStack.
 Ref RootedCell(Interp& in) {
   Ref c = MakeList(in, in.NIL, in.NIL);
@@ -27,12 +22,12 @@ Ref RootedCell(Interp& in) {
 }  // namespace
 
 Ref BuiltinCar(Interp& in, CallArgs& a) {
-  if (!IsList(in, a.v[0])) return SyntaxError(in);
+  if (!IsList(in, a.v[0])) return Fail(in, msg::SYNTAX_ERROR);
   return Car(in, a.v[0]);
 }
 
 Ref BuiltinCdr(Interp& in, CallArgs& a) {
-  if (!IsList(in, a.v[0])) return SyntaxError(in);
+  if (!IsList(in, a.v[0])) return Fail(in, msg::SYNTAX_ERROR);
   return Cdr(in, a.v[0]);
 }
 

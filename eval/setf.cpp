@@ -12,11 +12,6 @@ namespace vex {
 
 namespace {
 
-Ref Fail(Interp& in, const char16_t* text) {
-  ShowError(in, text);
-  return ERROR_VALUE;
-}
-
 // (car x), (first x), (cdr x), (rest x): stores into the car or the cdr of
 // the list Cell x evaluates to.
 Ref StoreInCell(Interp& in, Ref place, Ref value, Frame& frame, bool intoCar) {

@@ -4,6 +4,7 @@
 // A unit of work begins by pushing the null marker and ends by popping back
 // to it, so the collector sees every intermediate value as a root. The
 // LocalStack holds binding-arena indices plus one; 0 is its marker.
+#include "core/assert.h"
 #include "core/messages.h"
 #include "memory/memory.h"
 
@@ -32,6 +33,7 @@ void PopCellsToMarker(Interp& in) {
   const Ref* stack = in.cellStack;
   uint32_t top = in.cellTop;
   while (top > 0 && stack[top - 1] != ERROR_VALUE) --top;
+  VEX_ASSERT(top > 0 && "every unit of work has pushed its marker");
   in.cellTop = top > 0 ? top - 1 : 0;
 }
 

@@ -92,10 +92,7 @@ bool ReadFileExpression(Interp& in, HostFile& file, std::u16string& text) {
 }  // namespace
 
 Ref LoadFile(Interp& in, std::u16string_view name, Frame& frame) {
-  if (name.size() > MAX_NAME_UNITS) {
-    ShowError(in, msg::CANNOT_OPEN_FILE);
-    return ERROR_VALUE;
-  }
+  if (name.size() > MAX_NAME_UNITS) return Fail(in, msg::CANNOT_OPEN_FILE);
   std::u16string title(name);
   title += msg::LOADING_SUFFIX;
   in.host.SetTitle(title);
@@ -103,13 +100,9 @@ Ref LoadFile(Interp& in, std::u16string_view name, Frame& frame) {
   fileName += u".LSP";
   std::unique_ptr<HostFile> file =
       in.host.OpenFile(fileName, FileMode::ReadBinary);
-  if (!file) {
-    ShowError(in, msg::CANNOT_OPEN_FILE);
-    return ERROR_VALUE;
-  }
+  if (!file) return Fail(in, msg::CANNOT_OPEN_FILE);
   if (file->Get() != 0xFF || file->Get() != 0xFE) {
-    ShowError(in, msg::NOT_UNICODE_FILE);
-    return ERROR_VALUE;
+    return Fail(in, msg::NOT_UNICODE_FILE);
   }
   std::u16string text;
   for (;;) {
@@ -125,10 +118,7 @@ Ref LoadFile(Interp& in, std::u16string_view name, Frame& frame) {
 }
 
 Ref BuiltinLoad(Interp& in, CallArgs& a) {
-  if (!IsSymbol(in, a.v[0])) {
-    ShowError(in, msg::SYNTAX_ERROR);
-    return ERROR_VALUE;
-  }
+  if (!IsSymbol(in, a.v[0])) return Fail(in, msg::SYNTAX_ERROR);
   return LoadFile(in, NameText(in, SymbolName(in, a.v[0])), *a.frame);
 }
 

@@ -215,8 +215,7 @@ Ref ParseText(Interp& in, std::u16string_view t) {
     while (p < n && t[p] == u' ') ++p;
     if (p == n) {
       // Only a quotation left open at the end of the text gets here.
-      ShowError(in, msg::RIGHT_PAREN_MISSING);
-      return ERROR_VALUE;
+      return Fail(in, msg::RIGHT_PAREN_MISSING);
     }
     if (t[p] == u')') {
       Ref list = CloseList(in, open.back());
@@ -233,10 +232,7 @@ Ref ParseText(Interp& in, std::u16string_view t) {
     in.cells[cell] = Cell{TAG_LIST, MARK_USED, in.NIL, in.NIL};
     open.back().cells.push_back(cell);
     if (t[p] == u'(') {
-      if (close[p] == NONE) {
-        ShowError(in, msg::RIGHT_PAREN_MISSING);
-        return ERROR_VALUE;
-      }
+      if (close[p] == NONE) return Fail(in, msg::RIGHT_PAREN_MISSING);
       open.push_back(OpenList{{}, cell});
       ++p;
       continue;

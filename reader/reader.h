@@ -25,7 +25,7 @@ float TextToNumber(std::u16string_view token);
 // True when a token is a number token: a digit, or "-" and a digit.
 bool IsNumberToken(std::u16string_view token);
 
-// --- printer (printer.cpp) ------------------------------------------------
+// --- the value printer (print_value.cpp) ----------------------------------
 
 // Appends the printed form of cell to in.PrintBuffer from position start,
 // counting in in.PrintCounter; false when the print limit stopped it. The

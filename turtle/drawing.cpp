@@ -68,10 +68,7 @@ Ref BuiltinCs(Interp& in, CallArgs&) {
 
 Ref BuiltinSetpc(Interp& in, CallArgs& a) {
   int32_t pen = IsNumber(in, a.v[0]) ? TruncToInt(NumberValue(in, a.v[0])) : -1;
-  if (pen < 0 || pen > 7) {
-    ShowError(in, msg::SYNTAX_ERROR);
-    return ERROR_VALUE;
-  }
+  if (pen < 0 || pen > 7) return Fail(in, msg::SYNTAX_ERROR);
   in.host.Surface().SelectPen(pen);
   in.PenIndex = pen;
   return in.T;
@@ -84,8 +81,7 @@ Ref BuiltinArc(Interp& in, CallArgs& a) {
     Ref value = IsList(in, rest) ? EvalProtect(in, Car(in, rest), *a.frame)
                                  : ERROR_VALUE;
     if (value == ERROR_VALUE || !IsNumber(in, value)) {
-      ShowError(in, msg::SYNTAX_ERROR);
-      return ERROR_VALUE;
+      return Fail(in, msg::SYNTAX_ERROR);
     }
     float origin = i % 2 == 0 ? in.xcenter : in.ycenter;
     p[i] = TruncToInt(origin + NumberValue(in, value));

@@ -168,10 +168,7 @@ Ref BuiltinGetcorner(Interp& in, CallArgs& a) {
   bool ok = IsList(in, p) && IsNumber(in, Car(in, p));
   Ref rest = ok ? Cdr(in, p) : ERROR_VALUE;
   ok = ok && IsList(in, rest) && IsNumber(in, Car(in, rest));
-  if (!ok) {
-    ShowError(in, msg::POINT_NOT_SET);
-    return ERROR_VALUE;
-  }
+  if (!ok) return Fail(in, msg::POINT_NOT_SET);
   auto ax = static_cast<int16_t>(
       TruncToInt(in.xcenter + NumberValue(in, Car(in, p))));
   auto ay = static_cast<int16_t>(

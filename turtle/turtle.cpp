@@ -102,10 +102,7 @@ void TraceTo(Interp& in, Pixel from, Pixel to) {
 // Moves the turtle by d along its heading (sign +1) or against it (-1).
 Ref Move(Interp& in, Ref arg, double sign) {
   if (arg == ERROR_VALUE) return ERROR_VALUE;
-  if (!IsNumber(in, arg)) {
-    ShowError(in, msg::ARG_NOT_A_NUMBER);
-    return ERROR_VALUE;
-  }
+  if (!IsNumber(in, arg)) return Fail(in, msg::ARG_NOT_A_NUMBER);
   double d = NumberValue(in, arg);
   ToggleSprite(in);
   Turtle& t = in.turtle;
@@ -121,10 +118,7 @@ Ref Move(Interp& in, Ref arg, double sign) {
 // Turns the turtle by rule(heading, a).
 Ref Turn(Interp& in, Ref arg, float (*rule)(float, float)) {
   if (arg == ERROR_VALUE) return ERROR_VALUE;
-  if (!IsNumber(in, arg)) {
-    ShowError(in, msg::ARG_NOT_A_NUMBER);
-    return ERROR_VALUE;
-  }
+  if (!IsNumber(in, arg)) return Fail(in, msg::ARG_NOT_A_NUMBER);
   ToggleSprite(in);
   in.turtle.heading = rule(in.turtle.heading, NumberValue(in, arg));
   ToggleSprite(in);
@@ -157,8 +151,7 @@ Ref BuiltinRt(Interp& in, CallArgs& a) { return Turn(in, a.v[0], TurnRight); }
 
 Ref BuiltinSetpos(Interp& in, CallArgs& a) {
   if (!IsNumber(in, a.v[0]) || !IsNumber(in, a.v[1])) {
-    ShowError(in, msg::ARG_NOT_A_NUMBER);
-    return ERROR_VALUE;
+    return Fail(in, msg::ARG_NOT_A_NUMBER);
   }
   float x = NumberValue(in, a.v[0]);
   float y = NumberValue(in, a.v[1]);
@@ -194,10 +187,7 @@ Ref BuiltinGetangle(Interp& in, CallArgs&) {
 }
 
 Ref BuiltinSetangle(Interp& in, CallArgs& a) {
-  if (!IsNumber(in, a.v[0])) {
-    ShowError(in, msg::NOT_A_NUMBER);
-    return ERROR_VALUE;
-  }
+  if (!IsNumber(in, a.v[0])) return Fail(in, msg::NOT_A_NUMBER);
   ToggleSprite(in);
   in.turtle.heading = SetAngleHeading(NumberValue(in, a.v[0]));
   ToggleSprite(in);
@@ -244,14 +234,10 @@ Ref BuiltinSqrt(Interp& in, CallArgs& a) {
 }
 
 Ref BuiltinSleep(Interp& in, CallArgs& a) {
-  if (!IsNumber(in, a.v[0])) {
-    ShowError(in, msg::SYNTAX_ERROR);
-    return ERROR_VALUE;
-  }
+  if (!IsNumber(in, a.v[0])) return Fail(in, msg::SYNTAX_ERROR);
   float ms = NumberValue(in, a.v[0]);
   if (!(ms >= 0.0f && ms <= static_cast<float>(SLEEP_LIMIT_MS))) {
-    ShowError(in, msg::SYNTAX_ERROR);
-    return ERROR_VALUE;
+    return Fail(in, msg::SYNTAX_ERROR);
   }
   // Slices let a closing window or an interrupt stop the pause (and the
   // run) instead of waiting for all of it.

@@ -1,4 +1,4 @@
-// The printer: values to the system's printed form.
+// The value printer: values to the system's printed form.
 //
 // Design note. Every atom is followed by a blank and a list's ")" by
 // nothing, so (a (b) c) prints as "(a (b )c )". A shared counter bounds the
