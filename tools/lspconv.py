@@ -11,7 +11,8 @@ it back over the original:
 
 encode refuses text that the loader would refuse or misread: a tab (tabs are
 symbol characters, not blanks), or a top-level expression longer than 3,998
-units once comments are dropped and line ends become blanks.
+units once comments are dropped and line ends become blanks, each ' counting
+7 more for the "(quote " and ")" it grows into.
 
     tools/lspconv.py check FILE.LSP...   checks stored files the same way.
 """
@@ -30,6 +31,7 @@ def problems(text):
     # one blank each, expressions measured from "(" to the balancing ")".
     depth = 0
     size = 0
+    quotes = 0
     start = 0
     line = 1
     i = 0
@@ -49,18 +51,22 @@ def problems(text):
             continue
         if depth == 0:
             if c == "(":
-                depth, size, start = 1, 1, line
+                depth, size, quotes, start = 1, 1, 0, line
             elif c == ")":
                 found.append(f"line {line}: ')' outside an expression")
         else:
             size += 2 if c == "\n" else 1  # CR and LF are one blank each
             if c == "(":
                 depth += 1
+            elif c == "'":
+                quotes += 1
             elif c == ")":
                 depth -= 1
-                if depth == 0 and size > LIMIT:
-                    found.append(f"line {start}: expression of {size} units "
-                                 f"(at most {LIMIT})")
+                if depth == 0 and size + 7 * quotes > LIMIT:
+                    grown = f", {size + 7 * quotes} with its {quotes} " \
+                            f"quotes expanded" if quotes else ""
+                    found.append(f"line {start}: expression of {size} units"
+                                 f"{grown} (at most {LIMIT})")
         i += 1
     if depth > 0:
         found.append(f"line {start}: expression not closed")
