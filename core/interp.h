@@ -164,10 +164,13 @@ struct Interp {
   uint32_t numberHigh = 0;  // nor any NumberSlot from numberHigh on
   int32_t FreeNumbers = 0;
 
-  // Early reclaiming: a named call made once FreeCells or FreeNumbers is
-  // below these frees the garbage without a collection's counts or title.
+  // Reclaiming: a safe point reached once FreeCells or FreeNumbers is below
+  // these frees the garbage (memory/collector.cpp); the free counts when
+  // they were set tell the next reclaim how much it found of what was made.
   int32_t reclaimCells = 0;
   int32_t reclaimNumbers = 0;
+  int32_t scheduledFreeCells = 0;
+  int32_t scheduledFreeNumbers = 0;
 
   char16_t* strings = nullptr;  // StringArea, STRING_AREA_BYTES / 2 units
   uint32_t stringTop = 0;       // units in use

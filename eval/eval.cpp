@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "core/assert.h"
 #include "core/messages.h"
 #include "memory/memory.h"
 
@@ -162,8 +163,11 @@ Ref BuiltinCond(Interp& in, CallArgs& a) {
 }
 
 Ref BuiltinLoop(Interp& in, CallArgs& a) {
-  // A loop with no exit runs until the program ends, or until the run is
-  // interrupted or the window closes.
+  // Each pass starts with the CellStack where the loop found it: what a
+  // pass made is kept only through variables and the structures they
+  // reach, so a loop runs for as long as its live data fits. A loop with no
+  // exit runs until the run is interrupted or the window closes.
+  const uint32_t depth = in.cellTop;
   while (!RunMustStop(in)) {
     for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
       Ref form = Car(in, p);
@@ -175,6 +179,9 @@ Ref BuiltinLoop(Interp& in, CallArgs& a) {
         return ERROR_VALUE;
       }
     }
+    VEX_ASSERT(in.cellTop >= depth && "a pass pops no further than its loop");
+    in.cellTop = depth;
+    SafePoint<false>(in);
   }
   return ERROR_VALUE;
 }

@@ -71,6 +71,34 @@ inline bool RunMustStop(Interp& in) {
   return CheckInterrupt(in);
 }
 
+// A safe point, where every value the evaluation still needs is on a root:
+// a named call before its body runs, and loop between two passes. At a
+// named call an area with fewer than GC_THRESHOLD free elements is
+// collected, with the title's report; at both, garbage is reclaimed when the
+// schedule asks for it (at every safe point in the collector stress build).
+// A pending interrupt makes the next step look, so a run stopped while it
+// keeps collecting stops after one collection.
+template <bool namedCall>
+inline void SafePoint(Interp& in) {
+  bool low = in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD;
+#ifdef VEX_GC_STRESS
+  bool due = true;
+#else
+  bool due = ReclaimDue(in);
+#endif
+  if (!due && !(namedCall && low)) return;
+  if (in.interruptRequested.load(std::memory_order_relaxed))
+    in.pollCountdown = 0;
+  if (namedCall && low)
+    Collect(in);
+  else
+#ifdef VEX_GC_STRESS
+    CollectForStress(in);
+#else
+    Reclaim(in);
+#endif
+}
+
 // Calls the user function a form names (eval/functions.cpp).
 Ref CallFunction(Interp& in, Ref form, Frame& frame);
 // Calls a lambda value with argument forms evaluated in frame.

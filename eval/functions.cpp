@@ -18,20 +18,6 @@ namespace vex {
 
 namespace {
 
-// The collection check of a named call: a collection when an area is
-// nearly full, else (outside the stress build) an early reclaim when many
-// allocations have passed since the last one.
-void CollectAtCall(Interp& in) {
-  if (in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD) Collect(in);
-#ifdef VEX_GC_STRESS
-  else
-    CollectForStress(in);
-#else
-  else if (in.FreeCells < in.reclaimCells || in.FreeNumbers < in.reclaimNumbers)
-    Reclaim(in);
-#endif
-}
-
 [[gnu::noinline, gnu::cold]] Ref CallFailed(Interp& in, uint32_t hidden,
                                             const char16_t* text) {
   if (text != nullptr) ShowError(in, text);
@@ -134,7 +120,7 @@ Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
     return CallFailed(in, hidden, nullptr);
   Ref result;
   if (named != nullptr) {
-    CollectAtCall(in);
+    SafePoint<true>(in);
     result = RunFunctionBody(in, *named, definition, body, fresh, epoch);
   } else {
     result = RunBody(in, body, fresh);

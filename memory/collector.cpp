@@ -10,13 +10,14 @@
 // (cellHigh, numberHigh), and the marking counts what it marks: the counts
 // are those of the whole area without a second pass over it.
 //
-// Besides the program's own collections, named calls reclaim early: the
-// same marking, once about a million Cells or a quarter of a million numbers
-// (or as many as are in use, if more) have been handed out since the last
-// pass. It leaves the free counts, the title and the wrap flag alone, so
-// every observable effect of the areas stays that of the program's own
-// collections; only the memory a program touches stays in proportion to
-// what it holds instead of to what it ever made.
+// Besides the program's own collections, the safe points (every named call
+// and every pass of loop) reclaim on a schedule: the same marking, without
+// the title's report, once about a million Cells or a quarter of a million
+// numbers (or as many as are in use, if more) have been handed out since the
+// last one, and sooner as live data fills an area. What it frees counts as
+// free, so an area is full only when live data fills it, and the memory a
+// program touches stays in proportion to what it holds instead of to what it
+// ever made. The wrap flag still counts every allocation since start-up.
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -30,59 +31,99 @@ namespace vex {
 
 namespace {
 
-// What one marking has found in use so far; every element is counted when
-// its mark is set, which happens once per marking.
-struct Marked {
+// How many list Cells a marking walks between two looks at the stop flags.
+constexpr int32_t STOP_CHECK_CELLS = 1 << 20;
+
+// One marking: what it has found in use so far (every element is counted
+// when its mark is set, which happens once per marking), the cars whose
+// marking is deferred, and whether it was given up.
+struct Marking {
   int32_t cells = 0;
   int32_t numbers = 0;
+  bool abandoned = false;
+  int32_t untilStopCheck = STOP_CHECK_CELLS;
+  std::vector<Ref> pending;
 };
 
-// Marks cell and everything reachable from it; pending holds the cars whose
-// marking is deferred.
-void MarkFrom(Interp& in, Ref cell, std::vector<Ref>& pending, Marked& marked) {
-  pending.push_back(cell);
-  while (!pending.empty()) {
-    Ref x = pending.back();
-    pending.pop_back();
-    // Walk the chain of cdrs; each list Cell defers its car.
-    while (x != ERROR_VALUE) {
+// Marks a Cell known not to be marked yet, unless its tag is none of the
+// three (such a Cell stays free); true when it is a list Cell.
+inline bool MarkCell(Interp& in, Cell& c, Marking& m) {
+  if (c.tag != TAG_SYMBOL && c.tag != TAG_NUMBER && c.tag != TAG_LIST)
+    return false;
+  c.mark = MARK_USED;
+  ++m.cells;
+  if (c.tag == TAG_NUMBER) {
+    NumberSlot& s = in.numbers[c.car];
+    m.numbers += s.mark != MARK_USED;
+    s.mark = MARK_USED;
+  }
+  return c.tag == TAG_LIST;
+}
+
+// True when the run whose safe point this is has to stop: then a marking
+// is not worth finishing.
+bool Stopping(const Interp& in) {
+  return in.interruptRequested.load(std::memory_order_relaxed) ||
+         in.closing.load(std::memory_order_relaxed);
+}
+
+// Marks cell and everything reachable from it: the chain of cdrs in a loop,
+// cars that are atoms at once, cars that are lists later. A run being
+// stopped gives the marking up (it looks every million list Cells).
+void MarkFrom(Interp& in, Ref cell, Marking& m) {
+  m.pending.push_back(cell);
+  while (!m.pending.empty()) {
+    Ref x = m.pending.back();
+    m.pending.pop_back();
+    for (;;) {
       Cell& c = in.cells[x];
-      if (c.mark == MARK_USED) break;
-      if (c.tag != TAG_SYMBOL && c.tag != TAG_NUMBER && c.tag != TAG_LIST)
-        break;
-      c.mark = MARK_USED;
-      ++marked.cells;
-      if (c.tag == TAG_SYMBOL) break;
-      if (c.tag == TAG_NUMBER) {
-        NumberSlot& s = in.numbers[c.car];
-        marked.numbers += s.mark != MARK_USED;
-        s.mark = MARK_USED;
-        break;
+      if (c.mark == MARK_USED || !MarkCell(in, c, m)) break;
+      Cell& car = in.cells[c.car];
+      if (car.mark != MARK_USED && car.tag == TAG_LIST)
+        m.pending.push_back(c.car);
+      else if (car.mark != MARK_USED)
+        MarkCell(in, car, m);
+      if (--m.untilStopCheck == 0) {
+        m.untilStopCheck = STOP_CHECK_CELLS;
+        if (Stopping(in)) {
+          m.abandoned = true;
+          m.pending.clear();
+          return;
+        }
       }
-      pending.push_back(c.car);
       x = c.cdr;
     }
   }
 }
 
+// A marking given up for a run that is being stopped: everything touched
+// counts as in use until the next reclaim, which the next safe point makes.
+void AbandonMarking(Interp& in, Marking& m) {
+  for (uint32_t i = 1; i <= in.cellHigh; ++i) in.cells[i].mark = MARK_USED;
+  for (uint32_t i = 0; i < in.numberHigh; ++i) in.numbers[i].mark = MARK_USED;
+  m.cells = int32_t(in.cellHigh) + 1;
+  m.numbers = int32_t(in.numberHigh) + 1;
+  in.pollCountdown = 0;
+}
+
 // Resets every mark and marks from the four kinds of roots; what is marked
 // is what is in use. A run with a step budget is charged for the passes.
-Marked MarkAndCount(Interp& in) {
+Marking MarkAndCount(Interp& in) {
   ResetMarks(in);
-  Marked marked;
-  std::vector<Ref> pending;
+  Marking m;
+  auto mark = [&](Ref root) {
+    if (!m.abandoned) MarkFrom(in, root, m);
+  };
   for (uint32_t i = 0; i < in.cellTop; ++i)
-    if (in.cellStack[i] != ERROR_VALUE)
-      MarkFrom(in, in.cellStack[i], pending, marked);
+    if (in.cellStack[i] != ERROR_VALUE) mark(in.cellStack[i]);
   // Every Binding of a call in progress: those the LocalStack refers to,
   // those of calls whose arguments are still being evaluated, and the hidden
   // one holding the definition each call runs.
-  for (uint32_t i = 0; i < in.bindingTop; ++i)
-    MarkFrom(in, in.bindings[i].value, pending, marked);
-  for (int32_t i = 0; i < in.globalCount; ++i)
-    MarkFrom(in, in.globals[i].value, pending, marked);
+  for (uint32_t i = 0; i < in.bindingTop; ++i) mark(in.bindings[i].value);
+  for (int32_t i = 0; i < in.globalCount; ++i) mark(in.globals[i].value);
   for (int32_t i = 0; i < in.functionCount; ++i)
-    MarkFrom(in, in.functions[i].definition, pending, marked);
+    mark(in.functions[i].definition);
+  if (m.abandoned) AbandonMarking(in, m);
   // A program that collects in a loop ends as soon as one that evaluates in
   // a loop. A spent budget is looked at by the next step; it stays at 0, as
   // a negative one means no limit.
@@ -94,33 +135,44 @@ Marked MarkAndCount(Interp& in) {
       in.pollCountdown = 0;
     }
   }
-  return marked;
+  return m;
 }
 
 }  // namespace
 
-void Collect(Interp& in) {
-  Marked used = MarkAndCount(in);
+bool Reclaim(Interp& in) {
+  int32_t freeCells = in.FreeCells;
+  int32_t freeNumbers = in.FreeNumbers;
+  Marking used = MarkAndCount(in);
   in.FreeCells = CELL_CAPACITY - used.cells;
   in.FreeNumbers = NUMBER_CAPACITY - used.numbers;
-  ScheduleReclaim(in, used.cells, used.numbers);
+  ScheduleReclaim(in, freeCells, freeNumbers);
+  if (used.abandoned) in.reclaimCells = CELL_CAPACITY + 1;
+  return !used.abandoned;
+}
+
+void Collect(Interp& in) {
+  if (!Reclaim(in)) return;
+  int32_t usedCells = CELL_CAPACITY - in.FreeCells;
+  int32_t usedNumbers = NUMBER_CAPACITY - in.FreeNumbers;
 
   std::u16string line = msg::GC_CELLS;
-  for (char ch : std::to_string(used.cells)) line += char16_t(ch);
+  for (char ch : std::to_string(usedCells)) line += char16_t(ch);
   line += msg::GC_NUMBERS;
-  for (char ch : std::to_string(used.numbers)) line += char16_t(ch);
+  for (char ch : std::to_string(usedNumbers)) line += char16_t(ch);
   line += u' ';
   line += in.WrapFlag ? u'*' : u' ';
   in.host.SetTitle(line);
 }
 
-void Reclaim(Interp& in) {
-  Marked used = MarkAndCount(in);
-  ScheduleReclaim(in, used.cells, used.numbers);
-}
-
 void CollectForStress(Interp& in) {
-  Reclaim(in);
+  // The free counts are left as they are: the stress build looks for values
+  // off the roots, and its runs fill the areas as the counts say they do
+  // without it. The cursors go to the front, so freed Cells come back soon.
+  MarkAndCount(in);
+  in.cellCursor = 0;
+  in.numberCursor = 0;
+  ResetAllocationLimits(in);
   for (uint32_t i = 1; i <= in.cellHigh; ++i)
     if (in.cells[i].mark != MARK_USED)
       in.cells[i] = Cell{0x7878, MARK_FREE, 0, 0};

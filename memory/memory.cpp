@@ -111,7 +111,9 @@ bool InitMemory(Interp& in) {
   in.FreeCells = CELL_CAPACITY;
   in.FreeNumbers = NUMBER_CAPACITY;
   in.wrapCountdown = CELL_CAPACITY - 1;
-  ScheduleReclaim(in, 0, 0);
+  in.scheduledFreeCells = in.FreeCells;
+  in.scheduledFreeNumbers = in.FreeNumbers;
+  ScheduleReclaim(in, in.FreeCells, in.FreeNumbers);
   in.cellTop = in.localTop = in.bindingTop = 0;
   in.cellCursor = in.cellHigh = 0;
   in.numberCursor = in.numberHigh = 0;
@@ -234,14 +236,40 @@ void ForgetCodeCell(Interp& in, Ref cell) {
   ++in.codeEpoch;
 }
 
-void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers) {
-  in.cellCursor = 0;
-  in.numberCursor = 0;
-  in.reclaimCells = in.FreeCells - std::max(RECLAIM_CELLS, usedCells);
-  in.reclaimNumbers = in.FreeNumbers - std::max(RECLAIM_NUMBERS, usedNumbers);
-  ResetAllocationLimits(in);
+namespace {
+
+// How many elements may be taken from an area before the next reclaim,
+// given what is free and what the last reclaim found: as many as are in
+// use, at least least, so that the cost of a reclaim stays in proportion to
+// the work between two; but at most half of what is free, so that a program
+// keeps reclaiming as live data fills the area and the area is full only
+// when live data fills it. When the last reclaim found little garbage in
+// what had been made since the one before, the program is building data
+// that a reclaim soon would only mark again: then seven eighths.
+int32_t ReclaimBudget(int32_t capacity, int32_t free, int32_t least,
+                      int32_t made, int32_t freed) {
+  int32_t share = freed < made / 8 ? free - free / 8 : free / 2;
+  return std::min(std::max(least, capacity - free), share);
 }
 
+}  // namespace
+
+void ScheduleReclaim(Interp& in, int32_t cellsBefore, int32_t numbersBefore) {
+  in.cellCursor = 0;
+  in.numberCursor = 0;
+  in.reclaimCells =
+      in.FreeCells - ReclaimBudget(CELL_CAPACITY, in.FreeCells, RECLAIM_CELLS,
+                                   in.scheduledFreeCells - cellsBefore,
+                                   in.FreeCells - cellsBefore);
+  in.reclaimNumbers =
+      in.FreeNumbers - ReclaimBudget(NUMBER_CAPACITY, in.FreeNumbers,
+                                     RECLAIM_NUMBERS,
+                                     in.scheduledFreeNumbers - numbersBefore,
+                                     in.FreeNumbers - numbersBefore);
+  in.scheduledFreeCells = in.FreeCells;
+  in.scheduledFreeNumbers = in.FreeNumbers;
+  ResetAllocationLimits(in);
+}
 // With the cursor at c, the common case needs c + 1 < LAST_CELL, FreeCells
 // > 1 (c + 1 < c + FreeCells) and wrapCountdown > 1 (c + 1 < c +
 // wrapCountdown); each take adds one to c and takes one from both counts.

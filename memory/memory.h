@@ -80,11 +80,11 @@ inline int32_t AllocNumberSlot(Interp& in, float value) {
   return SlotUnderCursorIsTakeable(in) ? TakeSlotUnderCursor(in, value)
                                        : AllocNumberSlotSlow(in, value);
 }
-// After a collection or an early reclaim that found usedCells and
-// usedNumbers in use: allocation starts again at the front of each area, and
-// the next early reclaim comes after at least as many allocations as are in
-// use (and not fewer than RECLAIM_CELLS or RECLAIM_NUMBERS).
-void ScheduleReclaim(Interp& in, int32_t usedCells, int32_t usedNumbers);
+// After a collection or a reclaim has recounted the free elements (which
+// were freeCells and freeNumbers before it): allocation starts again at the
+// front of each area, and the schedule of the next reclaim is set
+// (memory.cpp says how far it lies).
+void ScheduleReclaim(Interp& in, int32_t freeCells, int32_t freeNumbers);
 // A number Cell holding value, or ERROR_VALUE. Both elements are looked at
 // before either is taken, so the common case makes no test twice.
 [[gnu::noinline, gnu::cold]] Ref MakeNumberSlow(Interp& in, float value);
@@ -211,15 +211,20 @@ void PopCellsToMarker(Interp& in);
 
 // --- collector (collector.cpp) --------------------------------------------
 
-// Frees every Cell and NumberSlot unreachable from the roots and shows the
-// counts in the title.
+// Frees every Cell and NumberSlot unreachable from the roots, recounts the
+// free ones and shows the counts in the title: the program's (gc), and a
+// named call that finds an area nearly full.
 void Collect(Interp& in);
-// Early reclaiming at a named call: frees what is unreachable without
-// touching the free counts or the title, so the program's own collections,
-// its full areas and its wrap flag come exactly as they would; only the
-// memory the program touches stays small.
-void Reclaim(Interp& in);
-// The collector stress build's reclaim before every named call, which also
+// The same without the title: the reclaim of the safe points, whenever the
+// schedule asks for one. A run that is being stopped (interrupted, or the
+// window closing) may give a long marking up: then everything touched counts
+// as in use until the next reclaim, which the next safe point makes, and the
+// result is false (Collect shows no counts then).
+bool Reclaim(Interp& in);
+inline bool ReclaimDue(const Interp& in) {
+  return in.FreeCells < in.reclaimCells || in.FreeNumbers < in.reclaimNumbers;
+}
+// The collector stress build's reclaim at every safe point, which also
 // poisons everything it freed.
 void CollectForStress(Interp& in);
 
