@@ -26,7 +26,7 @@ namespace vex {
 
 namespace {
 
-constexpr size_t STACK_BYTES = size_t(64) << 20;
+constexpr size_t STACK_BYTES = size_t(256) << 20;
 // Stack kept free below the guard for the work between two checks.
 constexpr size_t STACK_MARGIN = size_t(2) << 20;
 
@@ -135,6 +135,7 @@ void RunSession(Session& s) {
   const ConsoleOptions& options = *s.options;
   ConsoleHost host(options);
   Interp in(host);
+  in.decodeBodies = DecodeBodiesFromEnvironment();
   host.Attach(&in);
   SetStackGuard(in, STACK_BYTES - STACK_MARGIN);
   if (!StartInterpreter(in)) {

@@ -205,8 +205,16 @@ struct Interp {
 
   // The evaluation's native stack guard (set by the host per thread): a
   // call nests only while the stack pointer is above this address; 0 for
-  // no guard.
+  // no guard. depthLimit bounds the nesting of call forms the same way in
+  // both engines (eval/eval.h, CallLevel), so that the guard of the address
+  // is only a last resort; depth is the nesting now.
   uintptr_t stackLimit = 0;
+  uint32_t depth = 0;
+  uint32_t depthLimit = UINT32_MAX;
+
+  // User functions run as decoded bodies (eval/decoded.cpp); false runs
+  // everything through the evaluator, which the two must agree with.
+  bool decodeBodies = true;
 
   // A fatal condition, or the user, has asked the window to close; written
   // by both threads.

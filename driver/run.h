@@ -26,8 +26,14 @@ Prepared PrepareRun(Interp& in, std::u16string_view inputText, Ref& program);
 // in the title, pops the run's marker. Returns the value or ERROR_VALUE.
 Ref ExecuteRun(Interp& in, Ref program);
 
+// False when the environment says VEXILON_DECODE=0: every user function is
+// then run through the evaluator instead of as a decoded body. A host reads
+// it once, when it makes an interpreter (Interp::decodeBodies).
+bool DecodeBodiesFromEnvironment();
+
 // Marks the calling thread's stack for the nesting guard: budget bytes of
-// stack below the caller may be used by evaluation.
+// stack below the caller may be used by evaluation, which bounds the
+// nesting of call forms at the same depth in both engines.
 void SetStackGuard(Interp& in, size_t budget);
 
 }  // namespace vex

@@ -343,19 +343,12 @@ Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return CallDecodedFunction(in, *f, n, frame, epoch);
 }
 
-// A call form; its value is protected. A call of a user function is where
-// the depth guard and the interrupt poll look: a body's other forms nest
-// only as deep as the body does (at most DECODE_DEPTH levels, well within
-// the guard's margin) and are bounded in number, so a run that goes on and
-// on, or nests deeper and deeper, passes through user calls, the evaluator
-// or loop, which all look.
-template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t),
-          bool userCall = false>
+// A call form; its value is protected. Like the evaluator's, each is a
+// step and a level of nesting (CallLevel).
+template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t)>
 Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
-  if (userCall) {
-    if (!StackHasRoom(in)) return NestingTooDeep(in);
-    if (RunMustStop(in)) return ERROR_VALUE;
-  }
+  CallLevel level(in);
+  if (!level.Enter()) return ERROR_VALUE;
   return Protect(in, Run(in, n, frame, epoch));
 }
 
@@ -363,6 +356,8 @@ Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 template <Op op>
 Ref RunArithmeticForm(Interp& in, const CodeNode* n, Frame& frame,
                       uint32_t epoch) {
+  CallLevel level(in);
+  if (!level.Enter()) return ERROR_VALUE;
   Ref v;
   if (n->row != SIMPLE_PAIR || !RunSimplePair<op>(in, n, frame, v))
     v = RunArithmetic<op>(in, n, frame, epoch);
@@ -384,7 +379,7 @@ const CallRunner kCallRunners[] = {
     RunArithmeticForm<Op::Divide>,
     RunCallForm<RunNumericTest<1, BuiltinMinusp>>,
     RunCallForm<RunNumericTest<2, BuiltinNumEqual>>,
-    RunCallForm<RunUser, true>,
+    RunCallForm<RunUser>,
 };
 static_assert(std::size(kCallRunners) == K_USER - K_SPECIAL + 1);
 

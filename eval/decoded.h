@@ -109,7 +109,8 @@ constexpr uint32_t NO_CODE = 0xFFFFFFFFu;
 inline Ref RunFunctionBody(Interp& in, FunctionEntry& f, Ref definition,
                            Ref body, Frame& frame, uint32_t epoch) {
   // The parameters were named from the Cells as they were at epoch.
-  if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
+  if (!in.decodeBodies || CodeChanged(in, epoch))
+    return RunBody(in, body, frame);
   if (f.decodedDefinition != definition || f.decodedEpoch != epoch)
     return DecodeAndRunBody(in, f, definition, body, frame);
   if (f.decodedBody == NO_CODE) return RunBody(in, body, frame);

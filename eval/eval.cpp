@@ -45,11 +45,6 @@ Binding* FindLocal(Interp& in, const Frame& frame, NameRef name) {
 
 }  // namespace
 
-bool StackHasRoom(Interp& in) {
-  char probe = 0;
-  return reinterpret_cast<uintptr_t>(&probe) > in.stackLimit;
-}
-
 Ref NestingTooDeep(Interp& in) { return Fail(in, msg::NESTING_TOO_DEEP); }
 
 Ref UnboundVariable(Interp& in) { return Fail(in, msg::UNBOUND_VARIABLE); }
@@ -73,10 +68,11 @@ bool CheckInterrupt(Interp& in) {
 }
 
 // Evaluating a call nests one level deeper, so it is where the depth guard
-// and the interrupt poll look; numbers and symbols never recurse.
+// and the interrupt poll look (CallLevel); numbers and symbols never
+// recurse.
 Ref EvalCallProtect(Interp& in, Ref form, Frame& frame) {
-  if (!StackHasRoom(in)) return NestingTooDeep(in);
-  if (RunMustStop(in)) return ERROR_VALUE;
+  CallLevel level(in);
+  if (!level.Enter()) return ERROR_VALUE;
   const Cell& head = LiveCell(in, Car(in, form));
   if (head.tag != TAG_SYMBOL) return NotASymbolHead(in);
   return CallOperator(in, in.names[head.car].builtin, form, frame);

@@ -53,7 +53,10 @@ inline bool EvaluateArgumentForms(Interp& in, Ref forms, int k, int count,
 
 // True when the native stack has room for one more level of evaluation;
 // NestingTooDeep is the failure when it has not.
-bool StackHasRoom(Interp& in);
+inline bool StackHasRoom(const Interp& in) {
+  return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) >
+         in.stackLimit;
+}
 [[gnu::noinline, gnu::cold]] Ref NestingTooDeep(Interp& in);
 // The failure of a symbol with neither a Binding nor a global variable.
 [[gnu::noinline, gnu::cold]] Ref UnboundVariable(Interp& in);
@@ -98,6 +101,31 @@ inline void SafePoint(Interp& in) {
     Reclaim(in);
 #endif
 }
+
+// The evaluation of one call form, in either engine: entering it is one
+// step of the run, where an interrupt or a spent step budget stops it, and
+// one level deeper, where too deep a nesting fails. Both engines evaluate
+// the same call forms in the same order and nesting, so they count alike
+// and stop at the same form.
+class CallLevel {
+ public:
+  explicit CallLevel(Interp& in) : in_(in) { ++in.depth; }
+  ~CallLevel() { --in_.depth; }
+  CallLevel(const CallLevel&) = delete;
+  CallLevel& operator=(const CallLevel&) = delete;
+  // False when the form is not evaluated: after "評価の入れ子が深すぎます。
+  // 実行を中止しました", or for a run that has to stop.
+  [[gnu::always_inline]] bool Enter() {
+    if (in_.depth > in_.depthLimit || !StackHasRoom(in_)) {
+      NestingTooDeep(in_);
+      return false;
+    }
+    return !RunMustStop(in_);
+  }
+
+ private:
+  Interp& in_;
+};
 
 // Calls the user function a form names (eval/functions.cpp).
 Ref CallFunction(Interp& in, Ref form, Frame& frame);

@@ -80,7 +80,8 @@ std::string Drain(int fd) {
 }  // namespace
 
 CliResult RunCli(const std::string& dir, const std::vector<std::string>& args,
-                 const std::string& input) {
+                 const std::string& input,
+                 const std::vector<std::string>& env) {
   // Standard input and error go through files, standard output through a
   // pipe, so no pipe can fill up while the child is still running.
   std::string inPath = dir + "/.stdin";
@@ -97,6 +98,8 @@ CliResult RunCli(const std::string& dir, const std::vector<std::string>& args,
     dup2(out[1], 1);
     dup2(err, 2);
     close(out[0]);
+    std::vector<std::string> settings(env);
+    for (std::string& s : settings) putenv(s.data());
     std::vector<char*> argv;
     std::string cli = VEX_CLI;
     argv.push_back(cli.data());

@@ -106,9 +106,15 @@ const std::vector<std::string>& StartupLines() {
   return lines;
 }
 
+// Every case runs twice: with user functions decoded, and with everything
+// through the evaluator; the two must give the same transcript.
+constexpr const char* kEngines[][2] = {{"E2e_", "VEXILON_DECODE=1"},
+                                       {"E2eEvaluator_", "VEXILON_DECODE=0"}};
+
 class E2eCase : public testing::Test {
  public:
-  explicit E2eCase(Case c) : c_(std::move(c)) {}
+  E2eCase(Case c, std::string engine)
+      : c_(std::move(c)), engine_(std::move(engine)) {}
   void TestBody() override {
     ScratchDir dir;
     for (const auto& [name, text] : c_.files) dir.WriteSource(name, text);
@@ -118,7 +124,7 @@ class E2eCase : public testing::Test {
       args.push_back("-e");
       args.push_back(p);
     }
-    CliResult r = RunCli(dir.path(), args);
+    CliResult r = RunCli(dir.path(), args, "", {engine_});
     std::vector<std::string> got = Lines(r.out);
     const std::vector<std::string>& startup = StartupLines();
     ASSERT_GE(got.size(), startup.size()) << r.out << r.err;
@@ -132,6 +138,7 @@ class E2eCase : public testing::Test {
 
  private:
   Case c_;
+  std::string engine_;
 };
 
 std::string TestName(const std::string& text) {
@@ -149,13 +156,17 @@ std::string TestName(const std::string& text) {
   std::sort(files.begin(), files.end());
   for (const fs::path& file : files) {
     for (Case& c : ReadCases(file)) {
-      std::string suite = "E2e_" + TestName(file.stem().string());
-      std::string name = TestName(c.name);
-      std::string source = file.string();
-      int line = c.line;
-      testing::RegisterTest(suite.c_str(), name.c_str(), nullptr, nullptr,
-                            source.c_str(), line,
-                            [c]() -> testing::Test* { return new E2eCase(c); });
+      for (const auto& [prefix, engine] : kEngines) {
+        std::string suite = prefix + TestName(file.stem().string());
+        std::string name = TestName(c.name);
+        std::string source = file.string();
+        std::string setting = engine;
+        testing::RegisterTest(
+            suite.c_str(), name.c_str(), nullptr, nullptr, source.c_str(),
+            c.line, [c, setting] {
+              return static_cast<testing::Test*>(new E2eCase(c, setting));
+            });
+      }
     }
   }
   return true;
