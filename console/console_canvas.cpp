@@ -165,8 +165,7 @@ std::vector<std::u16string_view> WrapLines(std::u16string_view text,
 
 void ConsoleCanvas::Event(const std::string& line) {
   if (events_ == nullptr) return;
-  std::fputs(("draw: " + line + "\n").c_str(), events_);
-  std::fflush(events_);
+  WriteUtf8(events_, "draw: " + line + "\n");
 }
 
 void ConsoleCanvas::MoveTo(int x, int y) {
