@@ -194,6 +194,10 @@ void ConsoleCanvas::Event(const std::string& line) {
   WriteUtf8(events_, "draw: " + line + "\n");
 }
 
+void ConsoleCanvas::Echo(std::u16string_view text) {
+  if (echo_ != nullptr) WriteUtf8(echo_, ToUtf8(text) + "\n");
+}
+
 void ConsoleCanvas::MoveTo(int x, int y) {
   x_ = x;
   y_ = y;
@@ -326,6 +330,7 @@ void ConsoleCanvas::Arc(int left, int top, int right, int bottom, int xs,
 
 void ConsoleCanvas::DrawWrappedText(std::u16string_view text) {
   Event("text 0 0 " + ToUtf8(text));
+  Echo(text);
   if (!keepPicture_) return;
   texts_.emplace_back(text);
   Keep({Mark::Kind::WrappedText, {0, 0, int(texts_.size() - 1)}, pen_, mix_});
@@ -334,6 +339,7 @@ void ConsoleCanvas::DrawWrappedText(std::u16string_view text) {
 void ConsoleCanvas::TextOut(int x, int y, std::u16string_view text) {
   Event("text " + std::to_string(x) + " " + std::to_string(y) + " " +
         ToUtf8(text));
+  Echo(text);
   if (!keepPicture_) return;
   texts_.emplace_back(text);
   Keep({Mark::Kind::Text, {x, y, int(texts_.size() - 1)}, pen_, mix_});

@@ -50,6 +50,10 @@ class ConsoleCanvas : public Canvas {
   int ClientWidth() override { return width_; }
   int ClientHeight() override { return height_; }
 
+  // Where text drawn on the surface is also shown (nullptr: nowhere), so a
+  // program's output can be followed in a terminal.
+  void EchoText(std::FILE* echo) { echo_ = echo; }
+
   // Writes the surface as an SVG file; false when it cannot be written.
   // Consecutive lines of one pen share one group element.
   bool WriteSvg(const std::string& path) const;
@@ -79,6 +83,7 @@ class ConsoleCanvas : public Canvas {
   static constexpr int NO_PEN = -1;
 
   void Event(const std::string& line);
+  void Echo(std::u16string_view text);
   void Keep(const Mark& m);
   bool ChangesNothing(const Mark& m) const;
   void Touch(const Mark& m, uint64_t number);
@@ -94,6 +99,7 @@ class ConsoleCanvas : public Canvas {
   int x_ = 0;
   int y_ = 0;
   bool keepPicture_;
+  std::FILE* echo_ = nullptr;
   std::vector<Mark> marks_;
   std::vector<std::u16string> texts_;
   // The marks before this index are accounted for in the tiles; XOR lines on
