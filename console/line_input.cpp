@@ -25,8 +25,8 @@ bool StdinIsTerminal() {
 #endif
 }
 
-// Lines from standard input as they come; the prompts when standard input
-// is a terminal.
+// Lines from standard input as they come; the prompts only when standard
+// input is a terminal whose output goes elsewhere.
 class PlainInput final : public LineInput {
  public:
   PlainInput() : prompt_(StdinIsTerminal()) {}
@@ -55,7 +55,8 @@ bool AtTerminal() {
 #endif
 }
 
-std::unique_ptr<LineInput> OpenLineInput(NameSource) {
+std::unique_ptr<LineInput> OpenLineInput(NameSource names) {
+  if (AtTerminal()) return OpenLineEditor(std::move(names));
   return std::make_unique<PlainInput>();
 }
 

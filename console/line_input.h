@@ -1,7 +1,12 @@
 // Reading what is typed into the REPL, one line at a time.
 //
-// Design note. Lines are read as they come; the prompts are shown when
-// standard input is a terminal.
+// Design note. From a pipe or a file, lines are read as they come and
+// nothing is shown. When a person types at a terminal, a line editor reads
+// them: libedit on POSIX systems (cursor keys, a history kept in
+// ~/.vexilon_history, Tab completion of names), the console's own editing
+// in UTF-16 on Windows. At either, Ctrl-C at the prompt drops what is being
+// typed, and Ctrl-D (Ctrl-Z and Enter on Windows) on an empty line ends the
+// input.
 #pragma once
 
 #include <functional>
@@ -33,7 +38,11 @@ class LineInput {
 // are a terminal (a console on Windows).
 bool AtTerminal();
 
-// The lines of standard input.
+// The line editor when AtTerminal(), else plain lines (with the prompts
+// shown when standard input alone is a terminal).
 std::unique_ptr<LineInput> OpenLineInput(NameSource names);
+
+// The terminal's line editor (line_editor_posix.cpp, line_editor_win.cpp).
+std::unique_ptr<LineInput> OpenLineEditor(NameSource names);
 
 }  // namespace vex

@@ -34,7 +34,9 @@ constexpr char HELP[] =
     "  --help         this text\n"
     "  --version      the version\n"
     "\n"
-    "Ctrl-C stops the program that is running.\n"
+    "Ctrl-C stops the program that is running. At a terminal the REPL edits\n"
+    "lines (history in ~/.vexilon_history, Tab completes names); Ctrl-C\n"
+    "there drops the line being typed and Ctrl-D ends the REPL.\n"
     "\n"
     "Exit status: 0 done; 1 start-up failed; 2 usage error; 3 ended by a\n"
     "fatal condition (an area or stack full).\n";

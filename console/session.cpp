@@ -9,7 +9,7 @@
 // after every run, each time while the session holds the `busy` lock. So
 // every way out finds it complete: the end of the input and a fatal
 // condition end the session after a run; SIGTERM and SIGHUP (and Ctrl-C
-// when no run is going on) are taken by a
+// when no run is going on and no line editor catches it) are taken by a
 // thread of their own (POSIX: blocked everywhere, taken with sigwait),
 // which stops the run in progress, waits for `busy`, which it then keeps,
 // and ends the program by the signal's own default action.
@@ -36,6 +36,7 @@
 #include <windows.h>
 #else
 #include <pthread.h>
+#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -54,15 +55,22 @@ struct Stopping {
   std::timed_mutex busy;  // held while a run or the start-up is under way
   std::atomic<Interp*> running{nullptr};  // the interpreter of a run
   std::atomic<bool> quit{false};          // the program is being ended
+  // A line editor reads the REPL's lines: Ctrl-C at its prompt is its own
+  // key, and an interrupt with no run going on ends nothing.
+  bool keepOnInterrupt = false;
+#ifndef _WIN32
+  bool terminalSaved = false;
+  termios terminal{};  // as it was before the line editor changed it
+#endif
 };
 Stopping stopping;
 
-// Ctrl-C: stops the run in progress; false when there is none, and the
-// program ends.
+// Ctrl-C: stops the run in progress. With none, the program ends unless a
+// line editor is in use.
 bool InterruptRun() {
   Interp* in = stopping.running.load();
   if (in != nullptr) in->interruptRequested.store(true);
-  return in != nullptr;
+  return in != nullptr || stopping.keepOnInterrupt;
 }
 
 #ifdef _WIN32
@@ -90,6 +98,10 @@ constexpr std::chrono::seconds STOP_WAIT{10};
   stopping.quit.store(true);
   if (Interp* in = stopping.running.load()) in->interruptRequested.store(true);
   (void)stopping.busy.try_lock_for(STOP_WAIT);
+  if (stopping.terminalSaved) {
+    tcsetattr(0, TCSANOW, &stopping.terminal);
+    WriteUtf8(stdout, "\n");
+  }
   std::fflush(stdout);
   std::fflush(stderr);
   std::signal(sig, SIG_DFL);
@@ -246,6 +258,7 @@ void* StartSession(void* arg) {
 
 int RunConsole(const ConsoleOptions& options) {
   SessionThread s{&options, 1};
+  stopping.keepOnInterrupt = options.repl && AtTerminal();
 #ifdef _WIN32
   SetConsoleOutputCP(CP_UTF8);
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
@@ -255,6 +268,8 @@ int RunConsole(const ConsoleOptions& options) {
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
 #else
+  if (stopping.keepOnInterrupt)
+    stopping.terminalSaved = tcgetattr(0, &stopping.terminal) == 0;
   // Blocked here, the stop signals stay blocked in every thread started
   // from now on, and only TakeSignals takes them.
   sigset_t stops = StopSignals();

@@ -1,10 +1,13 @@
 // vexilon-cli as people use it: the picture kept on disk through every way
-// out, and the command line's own texts. Every wait is bounded.
+// out, the line editor at a terminal, and the command line's own texts.
+// Every wait is bounded.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -77,6 +80,85 @@ TEST(Console, ThePictureIsOnDiskAfterEveryRunAndEveryWayOut) {
                                     "(progn (fd 50) (arc 1 2 (loop 1)))"});
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(dir.ReadBytes("pic.svg").find(FD_50), std::string::npos);
+}
+
+// A vexilon-cli at a pseudo-terminal, typed into and read from.
+class Terminal {
+ public:
+  Terminal(const std::string& dir, const std::string& home) {
+    pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      setenv("TERM", "xterm", 1);
+      setenv("HOME", home.c_str(), 1);
+      if (chdir(dir.c_str()) == 0) execl(VEX_CLI, VEX_CLI, nullptr);
+      _exit(127);
+    }
+  }
+  ~Terminal() { close(fd_); }
+  // Types keys once the editor has the terminal (it draws the prompt a
+  // moment before it turns the terminal's line mode off), and waits for
+  // text to show after what showed before; false when it does not in time.
+  bool Type(const std::string& keys, const std::string& text) {
+    auto start = Clock::now();
+    termios mode{};
+    while (!keys.empty() && tcgetattr(fd_, &mode) == 0 &&
+           (mode.c_lflag & ICANON) && Clock::now() - start < WAIT)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    seen_ = screen_.size();
+    if (write(fd_, keys.data(), keys.size()) != ssize_t(keys.size()))
+      return false;
+    while (screen_.find(text, seen_) == std::string::npos) {
+      pollfd p{fd_, POLLIN, 0};
+      char buf[4096];
+      ssize_t n = 0;
+      if (Clock::now() - start > WAIT || poll(&p, 1, 100) < 0 ||
+          ((p.revents & POLLIN) && (n = read(fd_, buf, sizeof buf)) <= 0))
+        return false;
+      screen_.append(buf, size_t(n));
+    }
+    return true;
+  }
+  int End() { return Status(pid_); }
+  const std::string& screen() const { return screen_; }
+
+ private:
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::string screen_;
+  size_t seen_ = 0;
+};
+
+TEST(Console, TheLineEditorAtATerminal) {
+  ScratchDir dir;
+  std::string home = dir.path() + "/home";
+  fs::create_directory(home);
+  struct Step {
+    std::string keys, shows;
+  };
+  // Each step waits for what its keys show, up to the next prompt when
+  // there is one (the editor has the terminal again by then).
+  const std::vector<std::vector<Step>> sessions = {
+      {{"", "> "},
+       {"(make-h\t", "ash-table"},  // Tab completes a built-in's name
+       {")\r", "(#hash-table eq )\r\n> "},
+       {"(car\r", "\r\n  "},  // a form goes on over two lines
+       {"'(a b))\r", "\na \r\n> "},
+       {"(setq lost\x03", "^C\r\n> "},  // Ctrl-C drops the line
+       {"(+ 1 2)\r", "\n3.000000 \r\n> "},
+       {"\x1b[A\x1b[A\r", "\na \r\n> "},  // Up recalls the two lines as one
+       {"(quote \xe3\x81\x82\xe3\x81\x84\xe3\x81\x86\x7f)\r",
+        "\n\xe3\x81\x82\xe3\x81\x84 \r\n> "},  // Backspace takes a character
+       {"\x04", "\n"}},
+      // The next session has the history of the last one.
+      {{"", "> "}, {"\x1b[A\x1b[A\r", "\na \r\n> "}, {"\x04", "\n"}}};
+  for (const std::vector<Step>& steps : sessions) {
+    Terminal t(dir.path(), home);
+    for (const Step& step : steps)
+      ASSERT_TRUE(t.Type(step.keys, step.shows))
+          << "typed " << step.keys << ", waiting for " << step.shows << " in\n"
+          << t.screen();
+    EXPECT_EQ(t.End(), 0) << t.screen();
+  }
 }
 
 TEST(Console, TheCommandLineSaysWhatItDid) {
