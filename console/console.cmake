@@ -1,4 +1,9 @@
-# The console program vexilon-cli. Included by the top CMakeLists.txt.
+# The console program vexilon-cli, its installation and its Debian package's
+# part. Included by the top CMakeLists.txt.
+#
+# Installed, the program finds the start-up library in ../share/vexilon
+# from its own folder (console/session.cpp) when the current folder has
+# none: the destinations below keep that layout for any prefix.
 
 file(GLOB VEX_CONSOLE_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
@@ -24,3 +29,13 @@ elseif(NOT WIN32)
   find_library(VEX_LIBEDIT edit REQUIRED)
   target_link_libraries(vexilon-cli PRIVATE ${VEX_LIBEDIT})
 endif()
+
+install(TARGETS vexilon-cli RUNTIME DESTINATION bin)
+install(FILES ${PROJECT_SOURCE_DIR}/src/vexsys.LSP
+        DESTINATION share/vexilon/src)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
+        DESTINATION share/vexilon/examples
+        PATTERN "*.sh" EXCLUDE)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/guide-en.md
+              ${PROJECT_SOURCE_DIR}/docs/guide-ja.md
+        DESTINATION share/vexilon/docs)

@@ -123,6 +123,35 @@ void* TakeSignals(void*) {
 }
 #endif
 
+// The folder of the running program, or an empty path.
+fs::path ProgramFolder() {
+#ifdef _WIN32
+  wchar_t name[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, name, MAX_PATH);
+  return n == 0 || n == MAX_PATH ? fs::path() : fs::path(name).parent_path();
+#else
+  std::error_code ignored;
+  return fs::read_symlink("/proc/self/exe", ignored).parent_path();
+#endif
+}
+
+// The start-up library: src\vexsys under the current folder, as the window
+// program has it. An installed program, one with the library in
+// share/vexilon beside its own folder (bin), loads that copy when the
+// current folder has none. hint says where it was looked for.
+std::u16string StartupLibrary(std::string& hint) {
+  std::error_code ignored;
+  const fs::path local = fs::path("src") / "vexsys.LSP";
+  hint = "vexilon-cli: looked for " + ToUtf8(local.u16string()) + " in " +
+         ToUtf8(fs::current_path(ignored).u16string());
+  fs::path installed = ProgramFolder().parent_path() / "share" / "vexilon" /
+                       "src" / "vexsys.LSP";
+  if (fs::exists(local, ignored) || !fs::exists(installed, ignored))
+    return u"src\\vexsys";
+  hint += ", then " + ToUtf8(installed.u16string());
+  return installed.replace_extension().u16string();
+}
+
 // (load (quote name)) in Cells, or ERROR_VALUE after a fatal message.
 Ref LoadForm(Interp& in, std::u16string_view name) {
   auto list = [&](Ref car, Ref cdr) {
@@ -141,12 +170,9 @@ Ref LoadForm(Interp& in, std::u16string_view name) {
 
 bool Session::Start() {
   std::lock_guard<std::timed_mutex> hold(stopping.busy);
-  if (!StartInterpreter(in_)) {
-    std::error_code ignored;
-    WriteUtf8(stderr, "vexilon-cli: looked for " +
-                          ToUtf8((fs::path("src") / "vexsys.LSP").u16string()) +
-                          " in " +
-                          ToUtf8(fs::current_path(ignored).u16string()) + "\n");
+  std::string hint;
+  if (!StartInterpreter(in_, StartupLibrary(hint))) {
+    WriteUtf8(stderr, hint + "\n");
     return false;
   }
   // The window's first paint fixes the turtle origin at the client centre

@@ -1,6 +1,6 @@
 // vexilon-cli as people use it: the picture kept on disk through every way
-// out, the line editor at a terminal, and the command line's own texts.
-// Every wait is bounded.
+// out, the line editor at a terminal, the command line's own texts, and the
+// installed program. Every wait is bounded.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -191,6 +191,29 @@ TEST(Console, TheCommandLineSaysWhatItDid) {
                        fs::canonical(dir.path()).string()),
             std::string::npos)
       << r.err;
+}
+
+TEST(Console, AnInstalledProgramStartsInAnyFolder) {
+  ScratchDir prefix, empty;
+  fs::remove_all(fs::path(empty.path()) / "src");
+  std::string install = std::string(VEX_CMAKE) + " --install " + VEX_BUILD_DIR +
+                        " --prefix " + prefix.path() + " > /dev/null";
+  ASSERT_EQ(std::system(install.c_str()), 0);
+  fs::path share = fs::path(prefix.path()) / "share" / "vexilon";
+  EXPECT_TRUE(fs::exists(share / "examples" / "star.LSP"));
+  EXPECT_TRUE(fs::exists(share / "docs" / "guide-en.md"));
+  // From a folder without the library, the installed one; from a folder
+  // with one (prefix holds src/vexsys.LSP), that one.
+  const std::string installed = (share / "src" / "vexsys").string();
+  for (const auto& [folder, library] :
+       {std::pair{empty.path(), installed}, {prefix.path(), "src\\vexsys"}}) {
+    CliResult r = RunCli(folder, {"--events", "-e", "(+ 1 2)"}, "",
+                         prefix.path() + "/bin/vexilon-cli");
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
+                                "title: " + library + ".LSPを読み込みます",
+                                "title: Vexilon - 3.000000 "}))
+        << r.err;
+  }
 }
 
 }  // namespace
