@@ -10,6 +10,7 @@
 // default font, behind an opaque white box as the window paints it.
 #include "console/console_canvas.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -26,6 +27,10 @@ const char* const PEN_COLOURS[] = {"#000000", "#0000ff", "#00ff00", "#00ffff",
 
 constexpr int CELL_WIDTH = 8;
 constexpr int CELL_HEIGHT = 16;
+
+// Tiles of at least 16 pixels, and at most about 16,384 of them.
+constexpr int MIN_TILE = 16;
+constexpr int64_t MAX_TILES = 1 << 14;
 
 const char* PenColour(int pen) {
   return pen >= 0 && pen <= DEFAULT_PEN ? PEN_COLOURS[pen] : PEN_COLOURS[0];
@@ -163,10 +168,34 @@ std::vector<std::u16string_view> WrapLines(std::u16string_view text,
 
 }  // namespace
 
+ConsoleCanvas::ConsoleCanvas(std::FILE* events, int width, int height,
+                             bool keepPicture)
+    : events_(events),
+      width_(width),
+      height_(height),
+      keepPicture_(keepPicture) {
+  tileSize_ = MIN_TILE;
+  auto count = [&](int side) { return (side + tileSize_ - 1) / tileSize_; };
+  while (int64_t(count(width)) * count(height) > MAX_TILES) tileSize_ *= 2;
+  tileColumns_ = count(width);
+  tileRows_ = count(height);
+  if (keepPicture_)
+    tiles_.assign(size_t(tileColumns_) * size_t(tileRows_), {NO_PEN, 0});
+}
+
+size_t ConsoleCanvas::MarkHash::operator()(const Mark& m) const {
+  uint64_t h = uint64_t(m.kind) * 31 + uint64_t(m.pen);
+  for (int v : m.v) h = (h ^ uint32_t(v)) * 0x100000001B3ull;
+  return size_t(h ^ (h >> 29));
+}
+
 void ConsoleCanvas::Event(const std::string& line) {
   if (events_ == nullptr) return;
-  std::fputs(("draw: " + line + "\n").c_str(), events_);
-  std::fflush(events_);
+  WriteUtf8(events_, "draw: " + line + "\n");
+}
+
+void ConsoleCanvas::Echo(std::u16string_view text) {
+  if (echo_ != nullptr) WriteUtf8(echo_, ToUtf8(text) + "\n");
 }
 
 void ConsoleCanvas::MoveTo(int x, int y) {
@@ -174,8 +203,95 @@ void ConsoleCanvas::MoveTo(int x, int y) {
   y_ = y;
 }
 
+// Calls visit(index) for every tile a mark may colour a pixel of (a pixel
+// more on every side, for the renderer's rounding). A line is clipped to
+// the surface and followed in steps of a tile.
+template <typename Visit>
+void ConsoleCanvas::ForEachTile(const Mark& m, Visit&& visit) const {
+  auto box = [&](double left, double top, double right, double bottom) {
+    auto column = [&](double x) {
+      return int(
+          std::clamp(std::floor(x / tileSize_), 0.0, double(tileColumns_ - 1)));
+    };
+    auto row = [&](double y) {
+      return int(
+          std::clamp(std::floor(y / tileSize_), 0.0, double(tileRows_ - 1)));
+    };
+    for (int r = row(top - 1); r <= row(bottom + 1); ++r)
+      for (int c = column(left - 1); c <= column(right + 1); ++c)
+        visit(size_t(r) * size_t(tileColumns_) + size_t(c));
+  };
+  const int* v = m.v;
+  switch (m.kind) {
+    case Mark::Kind::Line: {
+      double dx = double(v[2]) - v[0], dy = double(v[3]) - v[1];
+      // The part from t0 to t1 of the line lies over the surface; clip
+      // keeps p * t <= q.
+      double t0 = 0, t1 = 1;
+      auto clip = [&](double p, double q) {
+        if (p == 0) return q >= 0;
+        (p < 0 ? t0 : t1) = p < 0 ? std::max(t0, q / p) : std::min(t1, q / p);
+        return t0 <= t1;
+      };
+      if (!clip(-dx, v[0] + 1.0) || !clip(dx, width_ + 1.0 - v[0]) ||
+          !clip(-dy, v[1] + 1.0) || !clip(dy, height_ + 1.0 - v[1]))
+        return;
+      double length = std::max(std::fabs(dx), std::fabs(dy)) * (t1 - t0);
+      int steps = std::max(1, int(std::ceil(length / tileSize_)));
+      for (int i = 0; i < steps; ++i) {
+        double a = t0 + (t1 - t0) * i / steps;
+        double b = t0 + (t1 - t0) * (i + 1) / steps;
+        double xa = v[0] + dx * a, xb = v[0] + dx * b;
+        double ya = v[1] + dy * a, yb = v[1] + dy * b;
+        box(std::min(xa, xb), std::min(ya, yb), std::max(xa, xb),
+            std::max(ya, yb));
+      }
+      return;
+    }
+    case Mark::Kind::Arc:
+      box(std::min(v[0], v[2]), std::min(v[1], v[3]), std::max(v[0], v[2]),
+          std::max(v[1], v[3]));
+      return;
+    case Mark::Kind::Text:
+      box(v[0], v[1], v[0] + TextWidth(texts_[size_t(v[2])]),
+          v[1] + CELL_HEIGHT);
+      return;
+    case Mark::Kind::WrappedText:
+      box(0, 0, width_, height_);
+      return;
+  }
+}
+
+// A stroke leaves its tiles to its pen; anything else leaves them to no pen.
+void ConsoleCanvas::Touch(const Mark& m, uint64_t number) {
+  int pen = m.IsStroke() ? m.pen : NO_PEN;
+  ForEachTile(m, [&](size_t i) {
+    if (tiles_[i].pen != pen || pen == NO_PEN) tiles_[i] = {pen, number};
+  });
+}
+
+// Whether drawing the stroke m again would leave every pixel as it is: an
+// identical stroke was kept, and since then only its pen has drawn near it
+// (no XOR line waits on top either, which m would cover).
+bool ConsoleCanvas::ChangesNothing(const Mark& m) const {
+  if (touchedEnd_ != marks_.size()) return false;
+  auto kept = strokes_.find(m);
+  if (kept == strokes_.end()) return false;
+  bool unchanged = true;
+  ForEachTile(m, [&](size_t i) {
+    unchanged =
+        unchanged && tiles_[i].pen == m.pen && tiles_[i].since <= kept->second;
+  });
+  return unchanged;
+}
+
 void ConsoleCanvas::Keep(const Mark& m) {
-  if (keepPicture_) marks_.push_back(m);
+  if (!keepPicture_ || (m.IsStroke() && ChangesNothing(m))) return;
+  marks_.push_back(m);
+  if (m.kind == Mark::Kind::Line && m.mix != Mix::Copy) return;
+  for (; touchedEnd_ < marks_.size(); ++touchedEnd_)
+    Touch(marks_[touchedEnd_], ++markCount_);
+  if (m.IsStroke()) strokes_[m] = markCount_;
 }
 
 void ConsoleCanvas::LineTo(int x, int y) {
@@ -214,6 +330,7 @@ void ConsoleCanvas::Arc(int left, int top, int right, int bottom, int xs,
 
 void ConsoleCanvas::DrawWrappedText(std::u16string_view text) {
   Event("text 0 0 " + ToUtf8(text));
+  Echo(text);
   if (!keepPicture_) return;
   texts_.emplace_back(text);
   Keep({Mark::Kind::WrappedText, {0, 0, int(texts_.size() - 1)}, pen_, mix_});
@@ -222,26 +339,50 @@ void ConsoleCanvas::DrawWrappedText(std::u16string_view text) {
 void ConsoleCanvas::TextOut(int x, int y, std::u16string_view text) {
   Event("text " + std::to_string(x) + " " + std::to_string(y) + " " +
         ToUtf8(text));
+  Echo(text);
   if (!keepPicture_) return;
   texts_.emplace_back(text);
   Keep({Mark::Kind::Text, {x, y, int(texts_.size() - 1)}, pen_, mix_});
 }
 
+// The tiles keep what they know: only strokes kept after the clear are
+// looked up in them, and those are younger.
 void ConsoleCanvas::Clear() {
   Event("clear");
   marks_.clear();
   texts_.clear();
+  strokes_.clear();
+  touchedEnd_ = 0;
 }
 
-std::string ConsoleCanvas::SvgMark(const Mark& m) const {
+// The element of the mark at index i, with i moved past what it drew. A line
+// in copy mode takes the copy-mode lines of its pen that follow into one
+// group, which holds the stroke's attributes once. Each line stays a path of
+// its own: a path of several lines is drawn by cairo with other pixels than
+// its lines one by one. XOR lines stay apart, as each blends with what lies
+// under it.
+std::string ConsoleCanvas::SvgMarks(size_t& i) const {
+  const Mark& m = marks_[i++];
   std::string stroke = std::string("fill=\"none\" stroke=\"") +
                        (m.mix == Mix::Invert ? "#ffffff" : PenColour(m.pen)) +
                        "\" stroke-width=\"1\"";
   if (m.mix != Mix::Copy) stroke += " style=\"mix-blend-mode:difference\"";
   switch (m.kind) {
     case Mark::Kind::Line: {
-      std::string d = LineData(m.v);
-      return d.empty() ? "" : "<path d=\"" + d + "\" " + stroke + "/>\n";
+      std::vector<std::string> lines{LineData(m.v)};
+      auto joins = [&](const Mark& next) {
+        return next.kind == Mark::Kind::Line && next.mix == Mix::Copy &&
+               next.pen == m.pen;
+      };
+      if (m.mix == Mix::Copy)
+        for (; i < marks_.size() && joins(marks_[i]); ++i)
+          lines.push_back(LineData(marks_[i].v));
+      std::erase(lines, "");
+      if (lines.size() == 1)
+        return "<path d=\"" + lines[0] + "\" " + stroke + "/>\n";
+      std::string group;
+      for (const std::string& d : lines) group += "<path d=\"" + d + "\"/>\n";
+      return lines.empty() ? "" : "<g " + stroke + ">\n" + group + "</g>\n";
     }
     case Mark::Kind::Arc:
       return ArcShape(m.v, stroke);
@@ -269,7 +410,7 @@ bool ConsoleCanvas::WriteSvg(const std::string& path) const {
       "\" height=\"" + Num(height_) + "\" viewBox=\"0 0 " + Num(width_) + " " +
       Num(height_) + "\" shape-rendering=\"crispEdges\">\n" + "<rect width=\"" +
       Num(width_) + "\" height=\"" + Num(height_) + "\" fill=\"#ffffff\"/>\n";
-  for (const Mark& m : marks_) out += SvgMark(m);
+  for (size_t i = 0; i < marks_.size();) out += SvgMarks(i);
   out += "</svg>\n";
   bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
   return std::fclose(f) == 0 && written;

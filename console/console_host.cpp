@@ -50,11 +50,7 @@ class StdioFile : public HostFile {
   size_t end_ = 0;
 };
 
-void Line(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
+void Line(const std::string& text) { WriteUtf8(stdout, text + "\n"); }
 
 }  // namespace
 
@@ -69,8 +65,7 @@ void ConsoleHost::ShowMessage(std::u16string_view caption,
   if (options_.events) {
     Line("message: " + line);
   } else {
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    WriteUtf8(stderr, line + "\n");
   }
 }
 

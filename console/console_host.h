@@ -18,8 +18,10 @@ struct ConsoleOptions {
   bool drawEvents = false;  // --draw-events: drawing primitives too
   int width = 800;          // --size WxH: the client size
   int height = 600;
-  std::string svgPath;                // --svg FILE: the surface at exit
+  std::string svgPath;                // --svg FILE: the surface, kept current
   std::vector<std::string> programs;  // -e TEXT, in order
+  std::string file;                   // FILE.LSP, run after the programs
+  bool repl = false;  // the REPL at the end: -i, or nothing else to run
 };
 
 class ConsoleHost : public Host {

@@ -1,5 +1,10 @@
-// UTF-8 conversion for the console host.
+// UTF-8 conversion and text output for the console host.
 #include "console/utf.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#endif
 
 namespace vex {
 
@@ -90,6 +95,22 @@ std::u16string FromUtf8(std::string_view text) {
     i += j;
   }
   return out;
+}
+
+void WriteUtf8(std::FILE* stream, std::string_view text) {
+#ifdef _WIN32
+  HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  if (GetConsoleMode(console, &mode)) {
+    std::fflush(stream);
+    std::u16string wide = FromUtf8(text);
+    DWORD written = 0;
+    WriteConsoleW(console, wide.data(), DWORD(wide.size()), &written, nullptr);
+    return;
+  }
+#endif
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
 }
 
 }  // namespace vex

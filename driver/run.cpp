@@ -15,13 +15,13 @@
 
 namespace vex {
 
-bool StartInterpreter(Interp& in) {
+bool StartInterpreter(Interp& in, std::u16string_view library) {
   if (!InitMemory(in)) return false;
   // The start-up marker: what the library leaves on the CellStack stays
   // there, rooted, for as long as the program runs.
   if (!PushCell(in, ERROR_VALUE)) return false;
   Frame top;
-  if (LoadFile(in, u"src\\vexsys", top) == ERROR_VALUE) {
+  if (LoadFile(in, library, top) == ERROR_VALUE) {
     Fatal(in, msg::STARTUP_LOAD_FAILED);
     return false;
   }

@@ -8,8 +8,8 @@
 namespace vex {
 
 // The areas, NIL and T, the start-up marker, then the start-up library
-// "src\vexsys.LSP". False after the messages (the host then ends).
-bool StartInterpreter(Interp& in);
+// (library + ".LSP"). False after the messages (the host then ends).
+bool StartInterpreter(Interp& in, std::u16string_view library = u"src\\vexsys");
 
 enum class Prepared {
   Reopen,      // nothing to run, or the checks refused it: reopen the dialog

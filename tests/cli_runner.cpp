@@ -80,8 +80,8 @@ std::string Drain(int fd) {
 }  // namespace
 
 CliResult RunCli(const std::string& dir, const std::vector<std::string>& args,
-                 const std::string& input,
-                 const std::vector<std::string>& env) {
+                 const std::string& input, const std::vector<std::string>& env,
+                 const std::string& program) {
   // Standard input and error go through files, standard output through a
   // pipe, so no pipe can fill up while the child is still running.
   std::string inPath = dir + "/.stdin";
@@ -101,7 +101,7 @@ CliResult RunCli(const std::string& dir, const std::vector<std::string>& args,
     std::vector<std::string> settings(env);
     for (std::string& s : settings) putenv(s.data());
     std::vector<char*> argv;
-    std::string cli = VEX_CLI;
+    std::string cli = program;
     argv.push_back(cli.data());
     std::vector<std::string> copies(args);
     for (std::string& a : copies) argv.push_back(a.data());

@@ -32,11 +32,12 @@ class ScratchDir {
   std::string path_;
 };
 
-// Runs vexilon-cli with args in dir, feeding input on standard input, with
-// env ("NAME=value") added to its environment.
+// Runs vexilon-cli (or program) with args in dir, feeding input on standard
+// input, with env ("NAME=value") added to its environment.
 CliResult RunCli(const std::string& dir, const std::vector<std::string>& args,
                  const std::string& input = "",
-                 const std::vector<std::string>& env = {});
+                 const std::vector<std::string>& env = {},
+                 const std::string& program = VEX_CLI);
 
 // Runs each program as one -e of `vexilon-cli --events` in dir and returns
 // the transcript lines after the start-up library's title line; status

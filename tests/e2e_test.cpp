@@ -9,6 +9,7 @@
 //   | (setq x 1)                          UTF-16LE with a byte-order mark and
 //   @end                                  CR LF line ends)
 //   > (+ 1 2)                            (one typed program per line: -e)
+//   stdin: (+ 1 2) (+ 3 4)               (a line of standard input)
 //   < title: Vexilon - 3.000000 $        (the expected transcript)
 //   status: 0                            (the expected exit status; 0 if
 //                                         absent)
@@ -40,6 +41,7 @@ struct Case {
   std::vector<std::string> args;
   std::vector<std::pair<std::string, std::string>> files;
   std::vector<std::string> programs;
+  std::string input;
   std::vector<std::string> expected;
   int status = 0;
 };
@@ -79,6 +81,8 @@ std::vector<Case> ReadCases(const fs::path& path) {
     Case& c = cases.back();
     if (line.rfind("> ", 0) == 0) {
       c.programs.push_back(line.substr(2));
+    } else if (line.rfind("stdin: ", 0) == 0) {
+      c.input += line.substr(7) + "\n";
     } else if (line.rfind("< ", 0) == 0 || line == "<") {
       std::string text = line.size() > 2 ? line.substr(2) : "";
       if (!text.empty() && text.back() == '$') text.pop_back();
@@ -124,7 +128,7 @@ class E2eCase : public testing::Test {
       args.push_back("-e");
       args.push_back(p);
     }
-    CliResult r = RunCli(dir.path(), args, "", {engine_});
+    CliResult r = RunCli(dir.path(), args, c_.input, {engine_});
     std::vector<std::string> got = Lines(r.out);
     const std::vector<std::string>& startup = StartupLines();
     ASSERT_GE(got.size(), startup.size()) << r.out << r.err;

@@ -90,7 +90,8 @@ TEST(Hardening, EvaluationNestedDeeperThanTheStackEndsInOrder) {
 TEST(Hardening, CtrlCStopsTheRunAndTheNextRunWorks) {
   ScratchDir dir;
   // The REPL runs an endless loop, which first writes a file to say it has
-  // started; then it is interrupted from outside, and the next input runs.
+  // started; then it is interrupted from outside: the form after it on the
+  // same line is dropped, and the next input runs.
   std::string started = dir.path() + "/started.lin";
   std::thread stopper([&] {
     for (int i = 0; i < 600 && !std::filesystem::exists(started); ++i)
@@ -100,8 +101,9 @@ TEST(Hardening, CtrlCStopsTheRunAndTheNextRunWorks) {
                       " --events --size 801x601$'";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
   });
-  CliResult r = RunCli(dir.path(), {"--events", "--size", "801x601"},
-                       "(progn (writelc NIL NIL 'started) (loop))\n(+ 1 2)\n");
+  CliResult r =
+      RunCli(dir.path(), {"--events", "--size", "801x601"},
+             "(progn (writelc NIL NIL 'started) (loop)) (+ 5 5)\n(+ 1 2)\n");
   stopper.join();
   EXPECT_NE(r.out.find("message: エラー: 実行を中断しました\n"
                        "title: Vexilon - 3.000000 \n"),

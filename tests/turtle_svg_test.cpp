@@ -333,5 +333,50 @@ TEST(TurtleSvg, RenderedPictureShowsWhatTheWindowWould) {
   EXPECT_EQ(pic.At(51, 110), WHITE);
 }
 
+TEST(TurtleSvg, ACircleDrawnOverAndOverKeepsOneLapAndItsPixels) {
+  if (std::system("command -v rsvg-convert > /dev/null 2>&1") != 0)
+    GTEST_SKIP() << "rsvg-convert is not installed";
+  ScratchDir dir;
+  // Twenty laps of a circle, a red line across it, one more lap over it.
+  // In the full form a zero-length line of another pen after each step
+  // keeps every segment an element of its own and never a repeat.
+  auto draw = [&](const std::string& name, const std::string& step) {
+    auto lap = [&](int n) {
+      return "(setq n 0) (loop ((= n " + std::to_string(120 * n) + ") T) " +
+             step + " (setq n (+ n 1)))";
+    };
+    CliResult r = RunCli(
+        dir.path(), {"--size", "200x160", "--svg", name + ".svg", "-e",
+                     "(progn (ht) (setpc 1) " + lap(20) +
+                         " (setpc 4) (pu) (setpos 38 -60) (pd) (setpos 38 60) "
+                         "(pu) (setpos 0 0) (setangle 0) (pd) (setpc 1) " +
+                         lap(1) + ")"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string png = dir.path() + "/" + name + ".png";
+    EXPECT_EQ(std::system(("rsvg-convert -f png -o '" + png + "' '" +
+                           dir.path() + "/" + name + ".svg'")
+                              .c_str()),
+              0);
+    return Picture(dir.ReadBytes(name + ".png"));
+  };
+  Picture compact = draw("compact", "(fd 2) (rt 3)");
+  Picture full = draw("full", "(fd 2) (setpc 4) (fd 0) (setpc 1) (rt 3)");
+  int differ = 0;
+  for (int y = 0; y < full.height(); ++y)
+    for (int x = 0; x < full.width(); ++x)
+      differ += compact.At(x, y) == full.At(x, y) ? 0 : 1;
+  EXPECT_EQ(differ, 0);
+  // The red line shows, and the last lap over it where they cross.
+  int red = 0, blue = 0;
+  for (int y = 0; y < full.height(); ++y) {
+    red += compact.At(138, y) == RED ? 1 : 0;
+    blue += compact.At(138, y) == Rgb{0, 0, 255} ? 1 : 0;
+  }
+  EXPECT_GT(red, 0);
+  EXPECT_GT(blue, 0);
+  EXPECT_LT(dir.ReadBytes("compact.svg").size(),
+            dir.ReadBytes("full.svg").size());
+}
+
 }  // namespace
 }  // namespace vex::test

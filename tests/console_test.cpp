@@ -1,0 +1,223 @@
+// vexilon-cli as people use it: the picture kept on disk through every way
+// out, the line editor at a terminal, the command line's own texts, and the
+// installed program. Every wait is bounded.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/cli_runner.h"
+
+namespace vex::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+constexpr auto WAIT = std::chrono::seconds(30);
+
+// The line (fd 50) draws from the turtle's start, in the SVG's pixels.
+constexpr char FD_50[] = "M400.5 301L400.5 251";
+
+// The exit status as a shell reports it.
+int Status(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(Console, ThePictureIsOnDiskAfterEveryRunAndEveryWayOut) {
+  // A REPL that has drawn and waits at its prompt, or is drawing in a run
+  // that goes on for ever, is ended by a signal: the picture holds the line.
+  struct Way {
+    const char* input;
+    int signal;
+  };
+  const char* running = "(progn (fd 50) (writelc NIL NIL 'started) (loop))\n";
+  for (Way way : {Way{"(fd 50)\n", SIGTERM}, Way{"(fd 50)\n", SIGHUP},
+                  Way{"(fd 50)\n", SIGINT}, Way{running, SIGTERM},
+                  Way{running, SIGHUP}}) {
+    ScratchDir dir;
+    int in[2];
+    ASSERT_EQ(pipe(in), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+      int null = open("/dev/null", O_WRONLY);
+      if (null < 0 || chdir(dir.path().c_str()) != 0) _exit(127);
+      dup2(in[0], 0);
+      dup2(null, 1);
+      dup2(null, 2);
+      close(in[1]);
+      execl(VEX_CLI, VEX_CLI, "--svg", "pic.svg", nullptr);
+      _exit(127);
+    }
+    close(in[0]);
+    ASSERT_EQ(write(in[1], way.input, strlen(way.input)),
+              ssize_t(strlen(way.input)));
+    auto start = Clock::now();
+    while (dir.ReadBytes("pic.svg").find(FD_50) == std::string::npos &&
+           !fs::exists(fs::path(dir.path()) / "started.lin") &&
+           Clock::now() - start < WAIT)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(pid, way.signal);
+    EXPECT_EQ(Status(pid), 128 + way.signal) << way.input;
+    EXPECT_NE(dir.ReadBytes("pic.svg").find(FD_50), std::string::npos)
+        << way.input << way.signal;
+    close(in[1]);
+  }
+  // A fatal end in the middle of a run that drew: each call of deep pushes
+  // a thousand numbers, and the CellStack fills.
+  ScratchDir dir;
+  std::string deep = "(defun deep () ";
+  for (int k = 0; k < 1000; ++k) deep += "1 ";
+  CliResult r = RunCli(dir.path(), {"--svg", "pic.svg", "-e", deep + "(deep))",
+                                    "-e", "(progn (fd 50) (deep))"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(dir.ReadBytes("pic.svg").find(FD_50), std::string::npos);
+}
+
+// A vexilon-cli at a pseudo-terminal, typed into and read from.
+class Terminal {
+ public:
+  Terminal(const std::string& dir, const std::string& home) {
+    pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      setenv("TERM", "xterm", 1);
+      setenv("HOME", home.c_str(), 1);
+      if (chdir(dir.c_str()) == 0) execl(VEX_CLI, VEX_CLI, nullptr);
+      _exit(127);
+    }
+  }
+  ~Terminal() { close(fd_); }
+  // Types keys once the editor has the terminal (it draws the prompt a
+  // moment before it turns the terminal's line mode off), and waits for
+  // text to show after what showed before; false when it does not in time.
+  bool Type(const std::string& keys, const std::string& text) {
+    auto start = Clock::now();
+    termios mode{};
+    while (!keys.empty() && tcgetattr(fd_, &mode) == 0 &&
+           (mode.c_lflag & ICANON) && Clock::now() - start < WAIT)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    seen_ = screen_.size();
+    if (write(fd_, keys.data(), keys.size()) != ssize_t(keys.size()))
+      return false;
+    while (screen_.find(text, seen_) == std::string::npos) {
+      pollfd p{fd_, POLLIN, 0};
+      char buf[4096];
+      ssize_t n = 0;
+      if (Clock::now() - start > WAIT || poll(&p, 1, 100) < 0 ||
+          ((p.revents & POLLIN) && (n = read(fd_, buf, sizeof buf)) <= 0))
+        return false;
+      screen_.append(buf, size_t(n));
+    }
+    return true;
+  }
+  int End() { return Status(pid_); }
+  const std::string& screen() const { return screen_; }
+
+ private:
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::string screen_;
+  size_t seen_ = 0;
+};
+
+TEST(Console, TheLineEditorAtATerminal) {
+  ScratchDir dir;
+  std::string home = dir.path() + "/home";
+  fs::create_directory(home);
+  struct Step {
+    std::string keys, shows;
+  };
+  // Each step waits for what its keys show, up to the next prompt when
+  // there is one (the editor has the terminal again by then).
+  const std::vector<std::vector<Step>> sessions = {
+      {{"", "> "},
+       {"(make-h\t", "ash-table"},  // Tab completes a built-in's name
+       {")\r", "(#hash-table eq )\r\n> "},
+       {"(car\r", "\r\n  "},  // a form goes on over two lines
+       {"'(a b))\r", "\na \r\n> "},
+       {"(setq lost\x03", "^C\r\n> "},  // Ctrl-C drops the line
+       {"(+ 1 2)\r", "\n3.000000 \r\n> "},
+       {"\x1b[A\x1b[A\r", "\na \r\n> "},  // Up recalls the two lines as one
+       {"(quote \xe3\x81\x82\xe3\x81\x84\xe3\x81\x86\x7f)\r",
+        "\n\xe3\x81\x82\xe3\x81\x84 \r\n> "},  // Backspace takes a character
+       {"\x04", "\n"}},
+      // The next session has the history of the last one.
+      {{"", "> "}, {"\x1b[A\x1b[A\r", "\na \r\n> "}, {"\x04", "\n"}}};
+  for (const std::vector<Step>& steps : sessions) {
+    Terminal t(dir.path(), home);
+    for (const Step& step : steps)
+      ASSERT_TRUE(t.Type(step.keys, step.shows))
+          << "typed " << step.keys << ", waiting for " << step.shows << " in\n"
+          << t.screen();
+    EXPECT_EQ(t.End(), 0) << t.screen();
+  }
+}
+
+TEST(Console, TheCommandLineSaysWhatItDid) {
+  ScratchDir dir;
+  struct Row {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  };
+  const std::vector<Row> rows = {
+      {{"--version"}, 0, "Vexilon version 3.15\n", ""},
+      {{"-e", "1", "--help"}, 0, "Exit status", ""},
+      {{"--bogus"}, 2, "", "usage: vexilon-cli"},
+      {{"-e", "(list " + std::string(4000, ' ') + ")"},
+       0,
+       "",
+       "the input was cut at 3,998 units"},
+  };
+  for (const Row& row : rows) {
+    CliResult r = RunCli(dir.path(), row.args);
+    EXPECT_EQ(r.status, row.status) << row.args[0];
+    EXPECT_NE(r.out.find(row.out), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+  }
+  // Without the start-up library: where it was looked for.
+  fs::remove_all(fs::path(dir.path()) / "src");
+  CliResult r = RunCli(dir.path(), {"-e", "1"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("looked for src/vexsys.LSP in " +
+                       fs::canonical(dir.path()).string()),
+            std::string::npos)
+      << r.err;
+}
+
+TEST(Console, AnInstalledProgramStartsInAnyFolder) {
+  ScratchDir prefix, empty;
+  fs::remove_all(fs::path(empty.path()) / "src");
+  std::string install = std::string(VEX_CMAKE) + " --install " + VEX_BUILD_DIR +
+                        " --prefix " + prefix.path() + " > /dev/null";
+  ASSERT_EQ(std::system(install.c_str()), 0);
+  fs::path share = fs::path(prefix.path()) / "share" / "vexilon";
+  EXPECT_TRUE(fs::exists(share / "examples" / "star.LSP"));
+  EXPECT_TRUE(fs::exists(share / "docs" / "guide-en.md"));
+  // From a folder without the library, the installed one; from a folder
+  // with one (prefix holds src/vexsys.LSP), that one.
+  const std::string installed = (share / "src" / "vexsys").string();
+  for (const auto& [folder, library] :
+       {std::pair{empty.path(), installed}, {prefix.path(), "src\\vexsys"}}) {
+    CliResult r = RunCli(folder, {"--events", "-e", "(+ 1 2)"}, "", {},
+                         prefix.path() + "/bin/vexilon-cli");
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
+                                "title: " + library + ".LSPを読み込みます",
+                                "title: Vexilon - 3.000000 "}))
+        << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace vex::test
