@@ -137,9 +137,9 @@ void OnCommand(App& app, int id) {
     case CMD_VERSION:
       OnVersion(app);
       break;
-    case vex::CMD_PRINT:
-    case vex::CMD_WRITE_LINES:
-    case vex::CMD_READ_LINES:
+    case CMD_PRINT:
+    case CMD_WRITE_LINES:
+    case CMD_READ_LINES:
       app.host.RunPendingWork();
       break;
     default:  // CMD_POLL is a round trip and nothing more

@@ -6,6 +6,7 @@
 
 #include "shell/app.h"
 #include "shell/printer.h"
+#include "shell/resource.h"
 
 namespace vexshell {
 
@@ -76,10 +77,17 @@ std::unique_ptr<vex::HostFile> WinHost::OpenFile(std::u16string_view name,
   return std::make_unique<StdioFile>(file);
 }
 
-void WinHost::SendCommand(int command, vex::WindowWork* work) {
-  pendingWork_ = work;
-  SendMessageW(app_.window, WM_COMMAND, static_cast<WPARAM>(command), 0);
+void WinHost::RunOnWindowThread(vex::WindowJob job, vex::WindowWork& work) {
+  WPARAM command = job == vex::WindowJob::Print       ? CMD_PRINT
+                   : job == vex::WindowJob::SaveLines ? CMD_WRITE_LINES
+                                                      : CMD_READ_LINES;
+  pendingWork_ = &work;
+  SendMessageW(app_.window, WM_COMMAND, command, 0);
   pendingWork_ = nullptr;
+}
+
+void WinHost::WaitForInput() {
+  SendMessageW(app_.window, WM_COMMAND, CMD_POLL, 0);
 }
 
 void WinHost::RunPendingWork() {

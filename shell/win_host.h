@@ -29,12 +29,14 @@ class WinHost final : public vex::Host {
   void SetTitle(std::u16string_view text) override;
   std::unique_ptr<vex::HostFile> OpenFile(std::u16string_view name,
                                           vex::FileMode mode) override;
-  void SendCommand(int command, vex::WindowWork* work) override;
+  void RunOnWindowThread(vex::WindowJob job, vex::WindowWork& work) override;
+  void WaitForInput() override;
   vex::Canvas& Surface() override;
   std::unique_ptr<vex::PrinterPage> ChoosePrinter() override;
 
-  // Window thread, commands 106 to 109: runs the work the sender left, unless
-  // the window is going away (the sender then finds its results unset).
+  // Window thread, the commands of handed-over work: runs the work the
+  // sender left, unless the window is going away (the sender then finds its
+  // results unset).
   void RunPendingWork();
 
  private:

@@ -1,9 +1,9 @@
 // Mouse points and keys for running programs: getpoint, getcorner, inkey,
 // the mouse updates of the window thread and the rubber band.
 //
-// Design note. The waits poll: each pass hands one empty command to the
-// window thread and waits for it, which lets the window deliver the pending
-// mouse messages before the flags are looked at again. Both threads touch the
+// Design note. The waits poll: each pass asks the host to wait for input,
+// which lets the window deliver the pending mouse messages before the flags
+// are looked at again. Both threads touch the
 // PointerState only under in.inputLock, so the program never sees an update
 // half made. A wait also ends when the run has to stop: when the window is
 // going away its polls would never bring the click it waits for, and the
@@ -20,10 +20,10 @@ namespace {
 
 using Lock = std::lock_guard<std::mutex>;
 
-// One round trip through the window thread; false when the run has to stop
-// (the window is going away, or the run was interrupted).
+// One pass of the wait; false when the run has to stop (the window is going
+// away, or the run was interrupted).
 bool Poll(Interp& in) {
-  in.host.SendCommand(CMD_POLL, nullptr);
+  in.host.WaitForInput();
   return !CheckInterrupt(in);
 }
 
