@@ -267,6 +267,15 @@ TEST_F(TurtleBuiltins, GetpointWaitsForReleaseThenForAPress) {
   EXPECT_EQ(s.host.polls, 3);
 }
 
+TEST_F(TurtleBuiltins, WaitsSeeAPressReleasedBeforeTheyLooked) {
+  s.host.onPoll = [&] {
+    PointerLeftDown(s.in, canvas(), 410, 290);
+    PointerLeftUp(s.in);
+  };
+  EXPECT_EQ(Run("(getpoint)"), "(10.000000 -10.000000 )");
+  EXPECT_EQ(Run("(getcorner '(0 0))"), "(0.000000 0.000000 )");
+}
+
 TEST_F(TurtleBuiltins, GetcornerWithoutAMoveAnswersTheTruncatedAnchor) {
   TurtleSession odd;  // a client 801 pixels wide: the origin is 400.5
   FirstPaint(odd.in, odd.host.canvas, 801, 600);
