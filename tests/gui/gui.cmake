@@ -5,7 +5,8 @@ add_library(vexprobe SHARED ${CMAKE_CURRENT_LIST_DIR}/probe.cpp)
 set_target_properties(vexprobe PROPERTIES PREFIX "")
 target_include_directories(vexprobe PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(vexprobe PRIVATE UNICODE _UNICODE)
-target_link_options(vexprobe PRIVATE -static)
+# The hook is looked up by its plain name, which i686 would decorate.
+target_link_options(vexprobe PRIVATE -static -Wl,--kill-at)
 
 add_executable(vexilon-gui-test ${CMAKE_CURRENT_LIST_DIR}/gui_tests.cpp
                                 ${CMAKE_CURRENT_LIST_DIR}/automation.cpp)
