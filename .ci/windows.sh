@@ -3,15 +3,18 @@
 # 32-bit), builds vexilon.exe and vexilon-cli.exe for x86_64 and i686 with
 # their release zips, and under Wine runs the GUI tests of each build, then
 # the programs of each unpacked zip. Wine's null graphics driver runs the GUI
-# tests without an X server.
+# tests without an X server; CUPS with a PDF queue as the default printer
+# lets them print pages and look at them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . shell/wine-env.sh
 vex_windows_tools
+vex_pdf_printer
 vex_wine_locale
 vex_wine_prefix "$PWD/build/wine-test" null
 work=$(mktemp -d)
-trap '"$VEX_WINESERVER" -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap '"$VEX_WINESERVER" -k 2>/dev/null || true; rm -rf "$work"
+  if [ -n "$VEX_CUPSD_PID" ]; then kill "$VEX_CUPSD_PID"; wait; fi' EXIT
 
 for preset in win64 win32; do
   build=build/$preset
@@ -23,7 +26,8 @@ for preset in win64 win32; do
   mkdir -p "$work/$preset"
   timeout 900 "$VEX_WINE" "$build/vexilon-gui-test.exe" \
     "$(winepath_of "$build/vexilon.exe")" \
-    "$(winepath_of src/vexsys.LSP)" "$(winepath_of "$work/$preset")"
+    "$(winepath_of src/vexsys.LSP)" "$(winepath_of "$work/$preset")" \
+    "$(winepath_of "$HOME/PDF")"
 
   echo "== $preset: the release zip, unpacked, under Wine"
   zip=$PWD/$build/vexilon-3.15-$preset.zip

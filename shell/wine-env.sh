@@ -99,3 +99,34 @@ vex_windows_tools() {
     $sudo locale-gen >/dev/null
   fi
 }
+
+# lpstat -r answers 0 either way; its text says whether the scheduler runs.
+vex_cups_running() {
+  LC_ALL=C lpstat -r 2>/dev/null | grep -qx 'scheduler is running'
+}
+
+# vex_pdf_printer: installs CUPS, its PDF printer and pdftoppm (and the
+# 32-bit CUPS library the i686 Wine needs to see the printers), starts the
+# scheduler unless one runs (VEX_CUPSD_PID is then its process, for the
+# caller to stop) and makes the cups-pdf queue "PDF" the default printer.
+# Its PDF files land in $HOME/PDF.
+vex_pdf_printer() {
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  vex_install cups cups-bsd printer-driver-cups-pdf poppler-utils libcups2:i386
+  VEX_CUPSD_PID=
+  if ! vex_cups_running; then
+    $sudo cupsd -f &
+    VEX_CUPSD_PID=$!
+    for _ in $(seq 50); do
+      vex_cups_running && break
+      sleep 0.2
+    done
+  fi
+  if ! lpstat -v PDF >/dev/null 2>&1; then
+    $sudo lpadmin -p PDF -v cups-pdf:/ -E \
+      -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd
+  fi
+  $sudo lpadmin -d PDF
+  mkdir -p "$HOME/PDF"
+}

@@ -18,5 +18,5 @@ target_compile_definitions(vexilon-gui-test PRIVATE UNICODE _UNICODE)
 target_compile_options(vexilon-gui-test PRIVATE -municode
                                                -Wno-stringop-overread)
 target_link_options(vexilon-gui-test PRIVATE -municode -Wno-stringop-overread)
-target_link_libraries(vexilon-gui-test PRIVATE user32 gdi32)
+target_link_libraries(vexilon-gui-test PRIVATE user32 gdi32 winspool)
 add_dependencies(vexilon-gui-test vexprobe vexilon)

@@ -1,13 +1,17 @@
 // GUI tests of vexilon.exe, driven through its window like a user would.
 //
 // Usage: vexilon-gui-test <vexilon.exe> <start-up library> <work folder>
+//                         [<PDF folder>]
 //        vexilon-gui-test --release <folder of an unpacked release>
 // The driver prepares folders under the work folder (one with the library
 // as src\vexsys.LSP, one without it, some with failing libraries), starts
-// the program in them and checks what it shows. With --release it starts the
-// program of an unpacked release in its own folder and draws an example.
-// The exit code is the number of failed checks. The probe DLL is expected
-// next to the driver.
+// the program in them and checks what it shows. With a PDF folder (on
+// Wine's drive Z:) the default printer is taken for a queue that writes its
+// PDF files there, and printed pages are rasterised with pdftoppm. With
+// --release it starts the program of an unpacked release in its own folder and
+// draws an example. The exit code is the number of failed checks. The probe DLL
+// is expected next to the driver.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -425,20 +429,201 @@ void TestLineFiles(Session& s, const std::wstring& folder) {
         L"readlc of a missing pair shows its message");
 }
 
-void TestPrint(Session& s) {
+// The Unix path of a path on Wine's drive Z:, which maps /.
+std::wstring UnixPath(const std::wstring& path) {
+  std::wstring unix = path.substr(2);
+  for (wchar_t& c : unix) c = c == L'\\' ? L'/' : c;
+  return unix;
+}
+
+// Starts a shell command of the Unix side. Wine starts Unix programs but
+// gives no handle to wait for, so the command leaves a file to wait for.
+bool StartUnix(const std::wstring& command) {
+  std::wstring commandLine = L"/bin/sh -c \"" + command + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  if (process.hThread != nullptr) CloseHandle(process.hThread);
+  if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+  return true;
+}
+
+// The value of a field of pdfinfo's report ("Pages", "Title").
+std::string InfoField(const std::string& info, const std::string& field) {
+  std::string lines = "\n" + info;
+  size_t at = lines.find("\n" + field + ":");
+  if (at == std::string::npos) return "";
+  size_t start = lines.find_first_not_of(' ', at + field.size() + 2);
+  return lines.substr(start, lines.find('\n', start) - start);
+}
+
+// The names of the files in folder that match pattern.
+std::vector<std::wstring> FilesIn(const std::wstring& folder,
+                                  const wchar_t* pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(found.cFileName);
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// A page as pdftoppm writes it in gray: "P5", width, height, 255, a byte
+// per pixel (0 black, 255 white).
+struct Page {
+  int width = 0, height = 0;
+  std::string gray;
+  // The darkest pixel within one pixel of (x, y); 255 outside the page.
+  int Darkest(int x, int y) const {
+    int darkest = 255;
+    for (int v = y - 1; v <= y + 1; ++v) {
+      for (int u = x - 1; u <= x + 1; ++u) {
+        if (u < 0 || v < 0 || u >= width || v >= height) continue;
+        darkest = std::min(darkest, int(uint8_t(gray[size_t(v) * width + u])));
+      }
+    }
+    return darkest;
+  }
+  int At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 255;
+    return uint8_t(gray[size_t(y) * width + x]);
+  }
+};
+
+Page ReadPage(const std::wstring& path) {
+  Page page;
+  std::string bytes = ReadFile(path);
+  int depth = 0, used = 0;
+  if (std::sscanf(bytes.c_str(), "P5 %d %d %d%n", &page.width, &page.height,
+                  &depth, &used) == 3) {
+    page.gray = bytes.substr(size_t(used) + 1);
+  }
+  if (page.gray.size() != size_t(page.width) * page.height) page = Page();
+  return page;
+}
+
+// Printing on the default printer, a queue that writes PDF files into
+// pdfs: the page is rasterised at the printer's resolution, one printer
+// pixel to a raster pixel, and looked at where printout puts its ink: the
+// turtle origin on the centre of the printable area, one turtle unit to a
+// printer pixel, a black pen one pixel wide whatever the pen colour. Without
+// pdfs only the cancelled dialog is tried (whatever Wine shows without a
+// printer is cancelled).
+void TestPrint(Session& s, const std::wstring& pdfs, const std::wstring& work) {
   Print(L"printing\n");
-  if (!s.Execute(L"(printout NIL NIL)")) return;
-  // The print dialog, or what Wine shows instead when it has no printer,
-  // is cancelled until printout gives up.
-  bool answered = vexgui::WaitFor(
-      [&] {
-        if (HWND d = s.FindOtherDialog(L"INPUT", L"")) {
-          PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+  struct Row {
+    const wchar_t* program;
+    bool confirm;
+    const wchar_t* value;
+    std::vector<POINT> ink;    // turtle points with black ink within a pixel
+    std::vector<POINT> blank;  // turtle points left white
+    const wchar_t* what;
+  };
+  const Row rows[] = {
+      // A red pen, two lines and the upper half of a circle.
+      {L"(progn (setpc 4) (printout '((0 0 100 0) (0 0 0 100)) "
+       L"'((-50 -50 50 50 50 0 -50 0))))",
+       true,
+       L"T ",
+       {{50, 0}, {98, 0}, {0, 50}, {0, 98}, {0, -50}, {-35, -35}},
+       {{50, 2}, {50, -2}, {103, 0}, {2, 50}, {-35, 35}, {-100, -100}},
+       L"printout puts black lines and arcs one pixel wide around the centre "
+       L"of the printable area, on one page named printout"},
+      {L"(printout '((0 0 100 0) (1 2 3)) '((1 2)))",
+       true,
+       L"NIL ",
+       {{50, 0}},
+       {{50, 2}},
+       L"a malformed record makes printout NIL and the rest is printed"},
+      {L"(printout '((0 0 100 0)) NIL)",
+       false,
+       L"NIL ",
+       {},
+       {},
+       L"a cancelled print dialog makes printout NIL and prints nothing"},
+  };
+  wchar_t name[256];
+  DWORD length = 256;
+  HDC printer = !pdfs.empty() && GetDefaultPrinterW(name, &length)
+                    ? CreateDCW(L"WINSPOOL", name, nullptr, nullptr)
+                    : nullptr;
+  if (!pdfs.empty() && !Check(printer != nullptr, L"a default printer")) return;
+  for (const Row& row : rows) {
+    if (printer == nullptr && row.confirm) continue;
+    std::vector<std::wstring> before = FilesIn(pdfs, L"*.pdf");
+    bool answered =
+        s.Execute(row.program) &&
+        vexgui::WaitFor(
+            [&] {
+              if (HWND d = s.FindOtherDialog(L"INPUT", L"")) {
+                PostMessageW(d, WM_COMMAND, row.confirm ? IDOK : IDCANCEL, 0);
+              }
+              return s.Title() == L"Vexilon - " + std::wstring(row.value);
+            },
+            20000);
+    std::wstring pdf;
+    auto fresh = [&] {
+      for (const std::wstring& file : FilesIn(pdfs, L"*.pdf")) {
+        if (std::find(before.begin(), before.end(), file) == before.end()) {
+          pdf = file;
         }
-        return s.Title() == L"Vexilon - NIL ";
-      },
-      20000);
-  Check(answered, L"a cancelled print dialog makes printout NIL", s.Title());
+      }
+      return !pdf.empty();
+    };
+    if (!row.confirm) {
+      Sleep(pdfs.empty() ? 0 : 3000);  // time for a job, were there one
+      Check(answered && !fresh(), row.what, s.Title());
+      continue;
+    }
+    // The new PDF at the printer's resolution (pdftoppm fails while the
+    // PDF is still being written), then pdfinfo's report of it.
+    std::wstring raster = work + L"\\page";
+    bool printed = answered && vexgui::WaitFor(fresh, 30000);
+    std::wstring file = UnixPath(pdfs + L"\\" + pdf);
+    std::wstring dpi = std::to_wstring(GetDeviceCaps(printer, LOGPIXELSX));
+    printed = printed &&
+              StartUnix(
+                  L"for i in $(seq 100); do pdftoppm -gray -aa no "
+                  L"-aaVector no -r " +
+                  dpi + L" " + file + L" " + UnixPath(raster) +
+                  L" 2>/dev/null && break; sleep 0.3; done; pdfinfo " + file +
+                  L" > " + UnixPath(raster) + L".info") &&
+              vexgui::WaitFor(
+                  [&] {
+                    return ReadFile(raster + L".info").find("Pages:") !=
+                           std::string::npos;
+                  },
+                  60000);
+    std::string info = ReadFile(raster + L".info");
+    Page page = ReadPage(raster + L"-1.pgm");
+    for (const std::wstring& done : FilesIn(work, L"page*")) {
+      DeleteFileW((work + L"\\" + done).c_str());
+    }
+    // The turtle origin's printer pixel, as printout computes it.
+    int offX = GetDeviceCaps(printer, PHYSICALOFFSETX);
+    int offY = GetDeviceCaps(printer, PHYSICALOFFSETY);
+    float ox = (GetDeviceCaps(printer, PHYSICALWIDTH) - 2 * offX) * 0.5f;
+    float oy = (GetDeviceCaps(printer, PHYSICALHEIGHT) - 2 * offY) * 0.5f;
+    bool inked = page.width > 0;
+    for (POINT p : row.ink) {
+      inked = inked &&
+              page.Darkest(offX + int(ox + p.x), offY + int(oy + p.y)) <= 32;
+    }
+    for (POINT p : row.blank) {
+      inked =
+          inked && page.At(offX + int(ox + p.x), offY + int(oy + p.y)) == 255;
+    }
+    Check(printed && InfoField(info, "Pages") == "1" &&
+              InfoField(info, "Title") == "printout" && inked,
+          row.what, pdf + L" " + s.Title());
+  }
+  if (printer != nullptr) DeleteDC(printer);
 }
 
 void TestCancelEnds(Session& s) {
@@ -561,9 +746,10 @@ void TestRelease(vexgui::Probe& probe, const std::wstring& folder) {
 
 int wmain(int argc, wchar_t** argv) {
   bool release = argc == 3 && std::wstring(argv[1]) == L"--release";
-  if (argc != 4 && !release) {
+  if ((argc < 4 || argc > 5) && !release) {
     Print(
-        L"usage: vexilon-gui-test <vexilon.exe> <vexsys.LSP> <work folder>\n"
+        L"usage: vexilon-gui-test <vexilon.exe> <vexsys.LSP> <work folder> "
+        L"[<PDF folder>]\n"
         L"       vexilon-gui-test --release <unpacked release folder>\n");
     return 2;
   }
@@ -579,6 +765,7 @@ int wmain(int argc, wchar_t** argv) {
   } else {
     std::wstring exe = argv[1];
     std::wstring work = argv[3];
+    std::wstring pdfs = argc == 5 ? argv[4] : L"";
     std::wstring main = work + L"\\main";
     for (const std::wstring& dir : {work, main, main + L"\\src"}) {
       CreateDirectoryW(dir.c_str(), nullptr);
@@ -602,7 +789,7 @@ int wmain(int argc, wchar_t** argv) {
         TestBoxes(s);
         TestBreak(s);
         TestLineFiles(s, main);
-        TestPrint(s);
+        TestPrint(s, pdfs, work);
         TestCancelEnds(s);
       }
     }
