@@ -1,6 +1,7 @@
 # The GUI tests of vexilon.exe: a UI-automation driver (a console program)
 # and the probe DLL it hooks into the program. Run them under Wine with
-# .ci/windows.sh, or on Windows: vexilon-gui-test.exe path\to\vexilon.exe
+# .ci/windows.sh, or on Windows:
+#   vexilon-gui-test.exe path\to\vexilon.exe path\to\vexsys.LSP work-folder
 add_library(vexprobe SHARED ${CMAKE_CURRENT_LIST_DIR}/probe.cpp)
 set_target_properties(vexprobe PROPERTIES PREFIX "")
 target_include_directories(vexprobe PRIVATE ${CMAKE_SOURCE_DIR})
