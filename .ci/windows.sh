@@ -1,32 +1,45 @@
 #!/usr/bin/env bash
-# CI, Windows side: installs the mingw-w64 cross compilers and Wine, builds
-# vexilon.exe and vexilon-cli.exe for x86_64 and i686, and runs the GUI tests
-# under Wine. Debian 12 has no 32-bit Wine, so the tests run the x86_64
-# build; Wine's null graphics driver runs them without an X server.
+# CI, Windows side: installs the mingw-w64 cross compilers and Wine (64- and
+# 32-bit), builds vexilon.exe and vexilon-cli.exe for x86_64 and i686 with
+# their release zips, and under Wine runs the GUI tests of each build, then
+# the programs of each unpacked zip. Wine's null graphics driver runs the GUI
+# tests without an X server; CUPS with a PDF queue as the default printer
+# lets them print pages and look at them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . shell/wine-env.sh
 vex_windows_tools
-
-for preset in win64 win32; do
-  echo "== $preset"
-  cmake --preset "$preset" -DVEX_WERROR=ON
-  cmake --build --preset "$preset"
-done
-
-echo "== GUI tests under Wine"
+vex_pdf_printer
 vex_wine_locale
 vex_wine_prefix "$PWD/build/wine-test" null
 work=$(mktemp -d)
-trap '"$VEX_WINESERVER" -k 2>/dev/null || true; rm -rf "$work"' EXIT
-timeout 900 "$VEX_WINE" build/win64/vexilon-gui-test.exe \
-  "$(winepath_of build/win64/vexilon.exe)" \
-  "$(winepath_of src/vexsys.LSP)" "$(winepath_of "$work")"
+trap '"$VEX_WINESERVER" -k 2>/dev/null || true; rm -rf "$work"
+  if [ -n "$VEX_CUPSD_PID" ]; then kill "$VEX_CUPSD_PID"; wait; fi' EXIT
 
-echo "== vexilon-cli.exe under Wine"
-answer=$(echo '(+ 1 2)' | "$VEX_WINE" build/win64/vexilon-cli.exe | tr -d '\r')
-if [ "$answer" != "3.000000 " ]; then
-  echo "vexilon-cli.exe answered '$answer' to (+ 1 2)" >&2
-  exit 1
-fi
-echo "vexilon-cli.exe ok"
+for preset in win64 win32; do
+  build=build/$preset
+  echo "== $preset"
+  cmake --preset "$preset" -DVEX_WERROR=ON
+  cmake --build --preset "$preset" --target all package
+
+  echo "== $preset: GUI tests under Wine"
+  mkdir -p "$work/$preset"
+  timeout 900 "$VEX_WINE" "$build/vexilon-gui-test.exe" \
+    "$(winepath_of "$build/vexilon.exe")" \
+    "$(winepath_of src/vexsys.LSP)" "$(winepath_of "$work/$preset")" \
+    "$(winepath_of "$HOME/PDF")"
+
+  echo "== $preset: the release zip, unpacked, under Wine"
+  zip=$PWD/$build/vexilon-3.15-$preset.zip
+  (cd "$work" && cmake -E tar xf "$zip")
+  release=$work/vexilon-3.15-$preset
+  timeout 300 "$VEX_WINE" "$build/vexilon-gui-test.exe" --release \
+    "$(winepath_of "$release")"
+  answer=$(echo '(+ 1 2)' | timeout 60 "$VEX_WINE" "$release/vexilon-cli.exe" |
+    tr -d '\r')
+  if [ "$answer" != "3.000000 " ]; then
+    echo "vexilon-cli.exe answered '$answer' to (+ 1 2)" >&2
+    exit 1
+  fi
+  echo "vexilon-cli.exe ok"
+done

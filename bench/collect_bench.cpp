@@ -18,7 +18,8 @@ class QuietHost : public vex::Host {
                                           vex::FileMode) override {
     return nullptr;
   }
-  void SendCommand(int, vex::WindowWork*) override {}
+  void RunOnWindowThread(vex::WindowJob, vex::WindowWork&) override {}
+  void WaitForInput() override {}
   vex::Canvas& Surface() override { return canvas_; }
   std::unique_ptr<vex::PrinterPage> ChoosePrinter() override { return nullptr; }
 

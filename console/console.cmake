@@ -30,12 +30,16 @@ elseif(NOT WIN32)
   target_link_libraries(vexilon-cli PRIVATE ${VEX_LIBEDIT})
 endif()
 
-install(TARGETS vexilon-cli RUNTIME DESTINATION bin)
-install(FILES ${PROJECT_SOURCE_DIR}/src/vexsys.LSP
-        DESTINATION share/vexilon/src)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
-        DESTINATION share/vexilon/examples
-        PATTERN "*.sh" EXCLUDE)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/guide-en.md
-              ${PROJECT_SOURCE_DIR}/docs/guide-ja.md
-        DESTINATION share/vexilon/docs)
+# The Windows release installs the program beside vexilon.exe
+# (shell/shell.cmake).
+if(NOT WIN32)
+  install(TARGETS vexilon-cli RUNTIME DESTINATION bin)
+  install(FILES ${PROJECT_SOURCE_DIR}/src/vexsys.LSP
+          DESTINATION share/vexilon/src)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
+          DESTINATION share/vexilon/examples
+          PATTERN "*.sh" EXCLUDE)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/guide-en.md
+                ${PROJECT_SOURCE_DIR}/docs/guide-ja.md
+          DESTINATION share/vexilon/docs)
+endif()

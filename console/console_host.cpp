@@ -113,12 +113,8 @@ void* ConsoleHost::ReserveArea(size_t bytes) {
   return area;
 }
 
-void ConsoleHost::SendCommand(int command, WindowWork* work) {
-  if (command == CMD_POLL && interp_ != nullptr) {
-    AnswerPollWithoutMouse(*interp_);
-    return;
-  }
-  if (work != nullptr) work->Run();
+void ConsoleHost::WaitForInput() {
+  if (interp_ != nullptr) AnswerPollWithoutMouse(*interp_);
 }
 
 }  // namespace vex

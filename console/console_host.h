@@ -34,7 +34,8 @@ class ConsoleHost : public Host {
   void SetTitle(std::u16string_view text) override;
   std::unique_ptr<HostFile> OpenFile(std::u16string_view name,
                                      FileMode mode) override;
-  void SendCommand(int command, WindowWork* work) override;
+  void RunOnWindowThread(WindowJob, WindowWork& work) override { work.Run(); }
+  void WaitForInput() override;
   Canvas& Surface() override { return canvas_; }
   std::unique_ptr<PrinterPage> ChoosePrinter() override { return nullptr; }
   void* ReserveArea(size_t bytes) override;

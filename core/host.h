@@ -33,11 +33,9 @@ class HostFile {
 // read and written as text (the core never writes line breaks).
 enum class FileMode { ReadBinary, ReadText, WriteText };
 
-// The command ids the core hands to the window thread.
-constexpr int CMD_PRINT = 106;
-constexpr int CMD_POLL = 107;
-constexpr int CMD_WRITE_LINES = 108;
-constexpr int CMD_READ_LINES = 109;
+// What a job handed to the window thread is for. The Win32 host turns each
+// into its own window command; the other hosts run the job in place.
+enum class WindowJob { Print, SaveLines, LoadLines };
 
 // Work handed to the window thread: runs there while the evaluating thread
 // waits for it to finish.
@@ -49,13 +47,21 @@ class WindowWork {
   ~WindowWork() = default;
 };
 
-// The printer device context of one print job, chosen in the print dialog.
+// Where a printer's page lies, in printer pixels: the whole sheet and the
+// offsets of the printable area's top-left corner, which is the origin of
+// the printer's drawing.
+struct PageGeometry {
+  int width = 0;
+  int height = 0;
+  int offsetX = 0;
+  int offsetY = 0;
+};
+
+// The printer of one print job, chosen in the print dialog.
 class PrinterPage {
  public:
   virtual ~PrinterPage() = default;
-  // GetDeviceCaps: PHYSICALWIDTH 110, PHYSICALHEIGHT 111,
-  // PHYSICALOFFSETX 112, PHYSICALOFFSETY 113.
-  virtual int DeviceCaps(int index) = 0;
+  virtual PageGeometry Geometry() = 0;
   virtual void StartDocument(std::u16string_view name) = 0;
   virtual void StartPage() = 0;
   virtual void MoveTo(int x, int y) = 0;
@@ -73,8 +79,8 @@ class Host {
   // A modal message box owned by the main window, OK button only.
   virtual void ShowMessage(std::u16string_view caption,
                            std::u16string_view text) = 0;
-  // The close request of a fatal condition (WM_CLOSE to the main window).
-  // The core stops touching its areas once the evaluation has unwound.
+  // Asks the program to end (a fatal condition). The core stops touching
+  // its areas once the evaluation has unwound.
   virtual void RequestClose() = 0;
   // The main window's title line.
   virtual void SetTitle(std::u16string_view text) = 0;
@@ -82,10 +88,14 @@ class Host {
   // nullptr when it cannot be opened.
   virtual std::unique_ptr<HostFile> OpenFile(std::u16string_view name,
                                              FileMode mode) = 0;
-  // Runs work synchronously on the window thread (commands 106 to 109).
-  // CMD_POLL carries no work (nullptr): one round trip through the window
-  // thread, during which mouse and key input is delivered.
-  virtual void SendCommand(int command, WindowWork* work) = 0;
+  // Runs work on the window thread and returns when it is done; meanwhile
+  // the interpreter belongs to the window thread.
+  virtual void RunOnWindowThread(WindowJob job, WindowWork& work) = 0;
+  // One pass of a wait for the mouse: returns once the input that reached
+  // the window so far has been applied to the pointer state. A host may
+  // first wait a short while for new input, so that a waiting program does
+  // not keep a processor busy.
+  virtual void WaitForInput() = 0;
   // The drawing surfaces (window and back buffer).
   virtual Canvas& Surface() = 0;
   // Pauses the evaluating thread (one slice of `sleep`). Hosts that must not

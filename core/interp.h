@@ -129,6 +129,9 @@ struct Turtle {
 struct PointerState {
   int16_t clickX = 0, clickY = 0;
   int32_t leftDown = 0;
+  // Left presses so far: a wait that finds the count changed has seen a
+  // press, even when its release came before the wait looked.
+  uint32_t presses = 0;
   int32_t rightClicked = 0;
   int32_t rubberActive = 0;
   int32_t rectHidden = 1;

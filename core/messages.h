@@ -13,6 +13,8 @@ inline constexpr char16_t LOADING_SUFFIX[] = u".LSPを読み込みます";
 inline constexpr char16_t GC_CELLS[] = u"gc: 使用中のセル数は ";
 inline constexpr char16_t GC_NUMBERS[] = u" 使用中の数値の数は ";
 inline constexpr char16_t RUN_IN_PROGRESS[] = u"Lispプログラムの実行中です。";
+// The system could not give a run its thread.
+inline constexpr char16_t RUN_NOT_STARTED[] = u"実行を開始できませんでした";
 
 // Start-up.
 inline constexpr char16_t CELL_AREA_FAILED[] = u"セル領域の獲得に失敗しました";

@@ -76,12 +76,8 @@ void FuzzHost::ReleaseArea(void* area, size_t bytes) {
   munmap(reinterpret_cast<void*>(base), PagesFor(bytes) + PAGE);
 }
 
-void FuzzHost::SendCommand(int command, WindowWork* work) {
-  if (command == CMD_POLL && interp_ != nullptr) {
-    AnswerPollWithoutMouse(*interp_);
-    return;
-  }
-  if (work != nullptr) work->Run();
+void FuzzHost::WaitForInput() {
+  if (interp_ != nullptr) AnswerPollWithoutMouse(*interp_);
 }
 
 Interp& SharedInterp(FuzzHost& host) {

@@ -24,7 +24,8 @@ class FuzzHost : public Host {
   void SetTitle(std::u16string_view) override {}
   std::unique_ptr<HostFile> OpenFile(std::u16string_view name,
                                      FileMode mode) override;
-  void SendCommand(int command, WindowWork* work) override;
+  void RunOnWindowThread(WindowJob, WindowWork& work) override { work.Run(); }
+  void WaitForInput() override;
   Canvas& Surface() override { return canvas_; }
   std::unique_ptr<PrinterPage> ChoosePrinter() override { return nullptr; }
   void Pause(int) override {}

@@ -1,11 +1,15 @@
 // The shell's program-wide state and the main window.
 //
-// Design note. One App lives for the whole program; the window procedure
-// reaches it through a program-wide pointer because the window class has no
-// extra bytes. The interpreter is freed only when nothing can touch it any
-// more: no run's thread is alive and the window thread is not inside a core
-// call (a fatal condition can destroy the window from within the start-up
-// load or from within work done for a run).
+// Design note. One App lives for the whole program; the entry point makes it
+// and hands it to the window at creation, and the window procedure finds it
+// again in the window's GWLP_USERDATA slot. Only the window thread opens
+// modal boxes and dialogs, one at a time: what a run's thread asks for while
+// one is open (its own message, or work that may open a box) waits until it
+// has closed, so the window takes no input while any box is up. The
+// interpreter is freed only when nothing can touch it any more: no run's
+// thread is alive and the window thread is not inside a core call (a fatal
+// condition can destroy the window from within the start-up load or from
+// within work done for a run).
 #pragma once
 
 #include <atomic>
@@ -22,6 +26,7 @@ namespace vexshell {
 
 struct App {
   HINSTANCE instance = nullptr;
+  // Set once, when the window is created, before any run's thread exists.
   HWND window = nullptr;
   DWORD windowThread = 0;
   bool firstPaintPending = true;
@@ -35,15 +40,13 @@ struct App {
   RunThread run;
   // Window-thread calls into the core now in progress.
   int coreDepth = 0;
+  // Modal boxes and dialogs the window thread has open.
+  int modalDepth = 0;
   // The window has been destroyed (WM_DESTROY seen).
   bool destroyed = false;
-  // The window is going away: no more messages, no more handed-over work.
+  // The window is going away: no more boxes, no more handed-over work.
   std::atomic<bool> closing{false};
 };
-
-// The one App, set by the entry point before the window is created.
-App& TheApp();
-void SetApp(App* app);
 
 // Marks a window-thread call into the core; the last one to end after the
 // window was destroyed frees the interpreter.
@@ -58,12 +61,30 @@ class CoreCall {
   App& app_;
 };
 
-// Frees the interpreter's areas and tables when nothing can use them any
-// more; otherwise leaves them to a later call (or to the end of the process).
-void ReleaseInterpreterWhenIdle(App& app);
+// Marks a modal box or dialog of the window thread; when the last one
+// closes, what a run's thread asked for meanwhile is carried out.
+class ModalScope {
+ public:
+  explicit ModalScope(App& app) : app_(app) { ++app_.modalDepth; }
+  ~ModalScope();
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
 
-// Tells the core that the window is going away (under the input lock, where
-// the core's waits look for it).
+ private:
+  App& app_;
+};
+
+// A message box owned by the main window, OK button only (window thread).
+// Once the window is going away nobody is left to read it: nothing is shown.
+void ShowBox(App& app, std::u16string_view caption, std::u16string_view text);
+
+// Frees the interpreter's areas and tables and deletes the pens when nothing
+// can use them any more; otherwise leaves them to a later call (or to the
+// end of the process).
+void ReleaseWhenIdle(App& app);
+
+// Tells the core and the waits of a run that the window is going away
+// (under the input lock, where the core's waits look for it).
 void MarkClosing(App& app);
 
 // Registers the window class "Vexilon"; false on failure.

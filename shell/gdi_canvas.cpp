@@ -15,6 +15,19 @@ const wchar_t* Wide(std::u16string_view text) {
   return reinterpret_cast<const wchar_t*>(text.data());
 }
 
+// Holds the surfaces' lock for one operation and flushes this thread's GDI
+// batch before letting it go.
+class SurfaceLock {
+ public:
+  explicit SurfaceLock(std::mutex& lock) : hold_(lock) {}
+  ~SurfaceLock() { GdiFlush(); }
+  SurfaceLock(const SurfaceLock&) = delete;
+  SurfaceLock& operator=(const SurfaceLock&) = delete;
+
+ private:
+  std::lock_guard<std::mutex> hold_;
+};
+
 int RopOf(vex::Mix mix) {
   switch (mix) {
     case vex::Mix::XorPen:
@@ -41,13 +54,15 @@ bool GdiSurfaces::CreateBackBuffer(HWND window) {
   window_ = window;
   screenWidth_ = GetSystemMetrics(SM_CXSCREEN);
   screenHeight_ = GetSystemMetrics(SM_CYSCREEN);
-  HDC dc = GetDC(window);
-  if (dc == nullptr) return false;
-  back_ = CreateCompatibleDC(dc);
-  if (back_ != nullptr) {
-    backBitmap_ = CreateCompatibleBitmap(dc, screenWidth_, screenHeight_);
+  {
+    WindowDc dc(window);
+    if (dc.get() == nullptr) return false;
+    back_ = CreateCompatibleDC(dc.get());
+    if (back_ != nullptr) {
+      backBitmap_ =
+          CreateCompatibleBitmap(dc.get(), screenWidth_, screenHeight_);
+    }
   }
-  ReleaseDC(window, dc);
   if (backBitmap_ == nullptr) {
     if (back_ != nullptr) DeleteDC(back_);
     back_ = nullptr;
@@ -71,7 +86,7 @@ bool GdiSurfaces::CreatePens() {
 }
 
 void GdiSurfaces::DeletePens() {
-  std::lock_guard<std::mutex> hold(lock_);
+  SurfaceLock hold(lock_);
   if (back_ != nullptr) SelectObject(back_, backOldPen_);
   if (pens_[vex::SPRITE_PEN] != nullptr) DeleteObject(pens_[vex::SPRITE_PEN]);
   pens_[vex::SPRITE_PEN] = nullptr;
@@ -82,7 +97,7 @@ void GdiSurfaces::DeletePens() {
 }
 
 void GdiSurfaces::Repaint(HDC target) {
-  std::lock_guard<std::mutex> hold(lock_);
+  SurfaceLock hold(lock_);
   BitBlt(target, 0, 0, screenWidth_, screenHeight_, back_, 0, 0, SRCCOPY);
 }
 
@@ -91,7 +106,7 @@ GdiCanvas::GdiCanvas(GdiSurfaces& surfaces, HDC windowDc) : s_(surfaces) {
 }
 
 void GdiCanvas::Attach(HDC dc) {
-  std::lock_guard<std::mutex> hold(s_.lock_);
+  SurfaceLock hold(s_.lock_);
   if (windowDc_ != nullptr) {
     SetROP2(windowDc_, windowOldMix_);
     SelectObject(windowDc_, windowOldPen_);
@@ -104,7 +119,7 @@ void GdiCanvas::Attach(HDC dc) {
 
 template <typename Draw>
 void GdiCanvas::OnBoth(Draw draw) {
-  std::lock_guard<std::mutex> hold(s_.lock_);
+  SurfaceLock hold(s_.lock_);
   if (windowDc_ != nullptr) draw(windowDc_);
   if (s_.back_ != nullptr) draw(s_.back_);
 }

@@ -9,10 +9,13 @@
 //
 // One lock serialises each operation with the repaint copy: GDI lets only
 // one thread at a time use a DC and quietly fails the call of a second one,
-// so an unguarded repaint could drop a line from the BackBuffer. The lock is
-// held for one operation only, never while the core runs, so it nests
-// inside Interp::inputLock on both threads. Each DC gets back the objects it
-// held before ours, in reverse order of selection, before it is released.
+// so an unguarded repaint could drop a line from the BackBuffer. GDI may
+// also hold a thread's calls back in a batch; the batch is flushed before
+// the lock is let go, so no call of one side lands inside the other's. The
+// lock is held for one operation only, never while the core runs, so it
+// nests inside Interp::inputLock on both threads. Each DC gets back the
+// objects it held before ours, in reverse order of selection, before it is
+// released.
 #pragma once
 
 #include <mutex>
@@ -21,6 +24,22 @@
 #include "shell/win32.h"
 
 namespace vexshell {
+
+// A device context of a window, released with the object.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
 
 class GdiSurfaces {
  public:

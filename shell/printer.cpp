@@ -31,7 +31,12 @@ class WinPrinterPage final : public vex::PrinterPage {
   WinPrinterPage& operator=(const WinPrinterPage&) = delete;
   ~WinPrinterPage() override { DeleteDC(dc_); }
 
-  int DeviceCaps(int index) override { return GetDeviceCaps(dc_, index); }
+  vex::PageGeometry Geometry() override {
+    return {GetDeviceCaps(dc_, PHYSICALWIDTH),
+            GetDeviceCaps(dc_, PHYSICALHEIGHT),
+            GetDeviceCaps(dc_, PHYSICALOFFSETX),
+            GetDeviceCaps(dc_, PHYSICALOFFSETY)};
+  }
   void StartDocument(std::u16string_view name) override {
     std::wstring text(name.begin(), name.end());
     DOCINFOW doc = {};

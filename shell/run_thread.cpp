@@ -7,6 +7,17 @@
 
 namespace vexshell {
 
+void GuardThisThreadsStack(vex::Interp& in) {
+  // The stack is one reservation: its lowest address is the region's base.
+  char here = 0;
+  MEMORY_BASIC_INFORMATION region = {};
+  VirtualQuery(&here, &region, sizeof region);
+  auto room = reinterpret_cast<uintptr_t>(&here) -
+              reinterpret_cast<uintptr_t>(region.AllocationBase);
+  vex::SetStackGuard(in,
+                     room > STACK_MARGIN_BYTES ? room - STACK_MARGIN_BYTES : 0);
+}
+
 RunThread::~RunThread() {
   if (handle_ != nullptr) CloseHandle(handle_);
 }
@@ -17,6 +28,8 @@ bool RunThread::Start(App& app, vex::Ref program) {
   if (handle_ != nullptr) CloseHandle(handle_);
   app_ = &app;
   program_ = program;
+  // A Ctrl+Break that came as the last run ended is not for this one.
+  app.interp->interruptRequested = false;
   running_ = true;
   handle_ = CreateThread(nullptr, RUN_STACK_BYTES, &RunThread::Routine, this,
                          STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
@@ -48,12 +61,14 @@ bool RunThread::WaitForEnd(DWORD timeoutMs) {
 DWORD WINAPI RunThread::Routine(void* self) {
   RunThread& run = *static_cast<RunThread*>(self);
   App& app = *run.app_;
-  vex::SetStackGuard(*app.interp, RUN_STACK_BYTES - RUN_STACK_MARGIN_BYTES);
-  HDC windowDc = GetDC(app.window);
-  app.canvas.Attach(windowDc);
-  vex::ExecuteRun(*app.interp, run.program_);
-  app.canvas.Attach(nullptr);
-  ReleaseDC(app.window, windowDc);
+  GuardThisThreadsStack(*app.interp);
+  {
+    WindowDc windowDc(app.window);
+    app.canvas.Attach(windowDc.get());
+    vex::ExecuteRun(*app.interp, run.program_);
+    // The DC gets its own pen and mix mode back before it is released.
+    app.canvas.Attach(nullptr);
+  }
   run.running_ = false;
   return 0;
 }

@@ -6,10 +6,16 @@
 
 #include "shell/app.h"
 #include "shell/printer.h"
+#include "shell/resource.h"
 
 namespace vexshell {
 
 namespace {
+
+// The longest a wait for input sleeps before it looks again without being
+// woken. Every change it waits for wakes it at once; this only bounds the
+// cost of a wake-up that went astray.
+constexpr DWORD INPUT_WAIT_MS = 200;
 
 std::wstring Wide(std::u16string_view text) {
   return std::wstring(text.begin(), text.end());
@@ -46,18 +52,27 @@ const wchar_t* ModeText(vex::FileMode mode) {
 
 }  // namespace
 
+WinHost::WinHost(App& app)
+    : app_(app), inputEvent_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
+WinHost::~WinHost() {
+  if (inputEvent_ != nullptr) CloseHandle(inputEvent_);
+}
+
 void WinHost::ShowMessage(std::u16string_view caption,
                           std::u16string_view text) {
-  // Once the window is going away nobody is left to read a message.
-  if (app_.closing) return;
-  MessageBoxW(app_.window, Wide(text).c_str(), Wide(caption).c_str(), MB_OK);
+  if (GetCurrentThreadId() == app_.windowThread) {
+    ShowBox(app_, caption, text);
+    return;
+  }
+  HandOver(WM_RUN_MESSAGE, 0, [&] { ShowBox(app_, caption, text); });
 }
 
 void WinHost::RequestClose() {
   MarkClosing(app_);
   // At start-up the window closes itself at once, as its creation expects.
-  // A run's thread, or work done for it, only posts the request: the
-  // release waits for that thread, which must not be waiting for the send.
+  // A run's thread, or work done for it, only posts the request: the window
+  // then closes from the message loop, outside the core call that asked.
   if (GetCurrentThreadId() == app_.windowThread && !app_.run.Busy()) {
     SendMessageW(app_.window, WM_CLOSE, 0, 0);
   } else {
@@ -76,23 +91,74 @@ std::unique_ptr<vex::HostFile> WinHost::OpenFile(std::u16string_view name,
   return std::make_unique<StdioFile>(file);
 }
 
-void WinHost::SendCommand(int command, vex::WindowWork* work) {
-  pendingWork_ = work;
-  SendMessageW(app_.window, WM_COMMAND, static_cast<WPARAM>(command), 0);
-  pendingWork_ = nullptr;
+void WinHost::RunOnWindowThread(vex::WindowJob job, vex::WindowWork& work) {
+  // The start-up library runs on the window thread already.
+  if (GetCurrentThreadId() == app_.windowThread) {
+    work.Run();
+    return;
+  }
+  WPARAM command = job == vex::WindowJob::Print       ? CMD_PRINT
+                   : job == vex::WindowJob::SaveLines ? CMD_WRITE_LINES
+                                                      : CMD_READ_LINES;
+  HandOver(WM_COMMAND, command, [&] {
+    CoreCall call(app_);
+    work.Run();
+  });
 }
 
-void WinHost::RunPendingWork() {
-  vex::WindowWork* work = pendingWork_.exchange(nullptr);
-  if (work == nullptr || app_.closing) return;
-  CoreCall call(app_);
-  work->Run();
+void WinHost::WaitForInput() {
+  WaitForSingleObject(inputEvent_, INPUT_WAIT_MS);
+  // The round trip lets the window thread handle the mouse messages that
+  // are still queued before the program looks at the pointer state again.
+  SendMessageW(app_.window, WM_COMMAND, CMD_POLL, 0);
 }
 
 vex::Canvas& WinHost::Surface() { return app_.canvas; }
 
 std::unique_ptr<vex::PrinterPage> WinHost::ChoosePrinter() {
+  ModalScope modal(app_);
   return ChoosePrinterPage(app_.window);
+}
+
+void WinHost::HandOver(UINT message, WPARAM wParam,
+                       const std::function<void()>& action) {
+  if (app_.closing) return;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    handed_ = &action;
+    state_ = Handover::Handed;
+  }
+  SendMessageW(app_.window, message, wParam, 0);
+  std::unique_lock<std::mutex> hold(lock_);
+  // Still only handed: the window was gone and nothing will carry it out.
+  if (state_ != Handover::Handed) {
+    finished_.wait(hold, [&] { return state_ == Handover::Done; });
+  }
+  state_ = Handover::None;
+  handed_ = nullptr;
+}
+
+void WinHost::TakeHandedOver() {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (state_ != Handover::Handed) return;
+    state_ = Handover::Kept;
+  }
+  if (app_.modalDepth == 0) CarryOutHandedOver();
+}
+
+void WinHost::CarryOutHandedOver() {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (state_ != Handover::Kept) return;
+    state_ = Handover::Running;
+  }
+  if (!app_.closing) (*handed_)();
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    state_ = Handover::Done;
+  }
+  finished_.notify_all();
 }
 
 }  // namespace vexshell

@@ -22,9 +22,8 @@ class CoreHost : public Host {
   // Files are looked up by the exact name the core asks for.
   std::unique_ptr<HostFile> OpenFile(std::u16string_view name,
                                      FileMode mode) override;
-  void SendCommand(int, WindowWork* work) override {
-    if (work != nullptr) work->Run();
-  }
+  void RunOnWindowThread(WindowJob, WindowWork& work) override { work.Run(); }
+  void WaitForInput() override {}
   Canvas& Surface() override { return canvas_; }
   std::unique_ptr<PrinterPage> ChoosePrinter() override { return nullptr; }
 

@@ -264,7 +264,16 @@ TEST_F(TurtleBuiltins, GetpointWaitsForReleaseThenForAPress) {
   };
   EXPECT_EQ(Run("(getpoint)"), "(10.000000 -10.000000 )");
   EXPECT_EQ(step, 3);
-  EXPECT_EQ(s.host.commands, std::vector<int>(3, CMD_POLL));
+  EXPECT_EQ(s.host.polls, 3);
+}
+
+TEST_F(TurtleBuiltins, WaitsSeeAPressReleasedBeforeTheyLooked) {
+  s.host.onPoll = [&] {
+    PointerLeftDown(s.in, canvas(), 410, 290);
+    PointerLeftUp(s.in);
+  };
+  EXPECT_EQ(Run("(getpoint)"), "(10.000000 -10.000000 )");
+  EXPECT_EQ(Run("(getcorner '(0 0))"), "(0.000000 0.000000 )");
 }
 
 TEST_F(TurtleBuiltins, GetcornerWithoutAMoveAnswersTheTruncatedAnchor) {
@@ -332,7 +341,7 @@ TEST_F(TurtleBuiltins, PrintoutDrawsTheRecordFromThePageCentre) {
                 "doc printout", "page", "move 2380 3388", "line 2480 3388",
                 "arc 2375 3383 2385 3393 2385 3388 2385 3388", "endpage",
                 "enddoc", "delete"}));
-  EXPECT_EQ(s.host.commands, std::vector<int>{CMD_PRINT});
+  EXPECT_EQ(s.host.jobs, std::vector<WindowJob>{WindowJob::Print});
 }
 
 TEST_F(TurtleBuiltins, PrintoutWithMalformedRecordsStillPrintsAPage) {
@@ -349,7 +358,7 @@ TEST_F(TurtleBuiltins, PrintoutCancelledPrintsNothing) {
   EXPECT_TRUE(s.host.printerLog.empty());
   EXPECT_EQ(Run("(printout NIL)"), "ERROR");
   EXPECT_EQ(messages(), Messages{msg::SYNTAX_ERROR});
-  EXPECT_EQ(s.host.commands, std::vector<int>{CMD_PRINT});
+  EXPECT_EQ(s.host.jobs, std::vector<WindowJob>{WindowJob::Print});
 }
 
 }  // namespace

@@ -107,19 +107,8 @@ class RecordingPrinter : public PrinterPage {
  public:
   explicit RecordingPrinter(std::vector<std::string>* log) : log_(log) {}
   ~RecordingPrinter() override { log_->push_back("delete"); }
-  int DeviceCaps(int index) override {
-    // A page of 4960 x 7016 dots with margins of 100 and 120.
-    switch (index) {
-      case 110:
-        return 4960;
-      case 111:
-        return 7016;
-      case 112:
-        return 100;
-      default:
-        return 120;
-    }
-  }
+  // A page of 4960 x 7016 dots with margins of 100 and 120.
+  PageGeometry Geometry() override { return {4960, 7016, 100, 120}; }
   void StartDocument(std::u16string_view name) override {
     log_->push_back("doc " + std::string(name.begin(), name.end()));
   }
@@ -162,14 +151,13 @@ class TurtleHost : public Host {
     }
     return std::make_unique<InMemoryFile>(&files[key], failWrites);
   }
-  void SendCommand(int command, WindowWork* work) override {
-    commands.push_back(command);
-    if (command == CMD_POLL) {
-      ++polls;
-      if (onPoll) onPoll();
-      return;
-    }
-    if (work != nullptr) work->Run();
+  void RunOnWindowThread(WindowJob job, WindowWork& work) override {
+    jobs.push_back(job);
+    work.Run();
+  }
+  void WaitForInput() override {
+    ++polls;
+    if (onPoll) onPoll();
   }
   Canvas& Surface() override { return canvas; }
   std::unique_ptr<PrinterPage> ChoosePrinter() override {
@@ -184,7 +172,7 @@ class TurtleHost : public Host {
   std::map<std::u16string, std::string> files;
   std::set<std::u16string> unwritable;
   bool failWrites = false;
-  std::vector<int> commands;
+  std::vector<WindowJob> jobs;
   int polls = 0;
   std::function<void()> onPoll;
   bool printerChosen = false;

@@ -76,7 +76,7 @@ TEST_F(LineFiles, WritingGivesOneRunOfNumbers) {
             "0.000000 0.000000 100.000000 0.000000 "
             "100.000000 0.000000 100.000000 100.000000 ");
   EXPECT_EQ(File(u"pic.ar"), "");
-  EXPECT_EQ(s.host.commands, std::vector<int>{CMD_WRITE_LINES});
+  EXPECT_EQ(s.host.jobs, std::vector<WindowJob>{WindowJob::SaveLines});
 }
 
 TEST_F(LineFiles, ReadingGivesTheRecordsInReverseOrder) {
@@ -90,7 +90,7 @@ TEST_F(LineFiles, ReadingGivesTheRecordsInReverseOrder) {
             "(0.000000 0.000000 100.000000 0.000000 ))"
             "((1.000000 2.000000 3.000000 4.000000 5.000000 6.000000 "
             "7.000000 8.500000 )))");
-  EXPECT_EQ(s.host.commands.back(), CMD_READ_LINES);
+  EXPECT_EQ(s.host.jobs.back(), WindowJob::LoadLines);
 }
 
 TEST_F(LineFiles, MalformedRecordsAreSkippedAndReported) {

@@ -294,7 +294,7 @@ Ref BuiltinWritelc(Interp& in, CallArgs& a) {
   // A command that never ran (the window went away) reads as a failure.
   in.PrintResult = 0;
   RoutineWork<SaveRoutine> work(in);
-  in.host.SendCommand(CMD_WRITE_LINES, &work);
+  in.host.RunOnWindowThread(WindowJob::SaveLines, work);
   return in.PrintResult ? in.T : in.NIL;
 }
 
@@ -302,7 +302,7 @@ Ref BuiltinReadlc(Interp& in, CallArgs& a) {
   in.PendingName = a.v[0];
   in.ReadResult = ERROR_VALUE;
   RoutineWork<LoadRoutine> work(in);
-  in.host.SendCommand(CMD_READ_LINES, &work);
+  in.host.RunOnWindowThread(WindowJob::LoadLines, work);
   return in.ReadResult;
 }
 

@@ -1,13 +1,14 @@
 // Mouse points and keys for running programs: getpoint, getcorner, inkey,
 // the mouse updates of the window thread and the rubber band.
 //
-// Design note. The waits poll: each pass hands one empty command to the
-// window thread and waits for it, which lets the window deliver the pending
-// mouse messages before the flags are looked at again. Both threads touch the
-// PointerState only under in.inputLock, so the program never sees an update
-// half made. A wait also ends when the run has to stop: when the window is
-// going away its polls would never bring the click it waits for, and the
-// evaluation is abandoned without a message; an interrupt says so.
+// Design note. The waits poll: each pass asks the host to wait for input,
+// which lets the window deliver the pending mouse messages before the flags
+// are looked at again. A wait for a press also counts the presses, so a
+// click whose release came before the wait looked is not lost. Both threads
+// touch the PointerState only under in.inputLock, so the program never sees
+// an update half made. A wait also ends when the run has to stop: when the
+// window is going away its polls would never bring the click it waits for, and
+// the evaluation is abandoned without a message; an interrupt says so.
 #include "core/messages.h"
 #include "eval/builtins.h"
 #include "eval/eval.h"
@@ -20,10 +21,10 @@ namespace {
 
 using Lock = std::lock_guard<std::mutex>;
 
-// One round trip through the window thread; false when the run has to stop
-// (the window is going away, or the run was interrupted).
+// One pass of the wait; false when the run has to stop (the window is going
+// away, or the run was interrupted).
 bool Poll(Interp& in) {
-  in.host.SendCommand(CMD_POLL, nullptr);
+  in.host.WaitForInput();
   return !CheckInterrupt(in);
 }
 
@@ -35,6 +36,33 @@ bool WaitForRelease(Interp& in) {
       if (!in.pointer.leftDown) return true;
     }
     if (!Poll(in)) return false;
+  }
+}
+
+// The left presses so far.
+uint32_t Presses(Interp& in) {
+  Lock hold(in.inputLock);
+  return in.pointer.presses;
+}
+
+// Polls until a left press comes after the count presses (Left); Right when
+// rightEnds (getpoint) and a right click is pending; Stop when the run has to
+// stop.
+enum class Press { Left, Right, Stop };
+Press WaitForPress(Interp& in, uint32_t presses, bool rightEnds) {
+  for (;;) {
+    if (rightEnds) {
+      Lock hold(in.inputLock);
+      if (in.pointer.rightClicked) {
+        in.pointer.rightClicked = 0;
+        return Press::Right;
+      }
+    }
+    if (!Poll(in)) return Press::Stop;
+    Lock hold(in.inputLock);
+    if (in.pointer.leftDown || in.pointer.presses != presses) {
+      return Press::Left;
+    }
   }
 }
 
@@ -88,6 +116,7 @@ void PointerLeftDown(Interp& in, Canvas& c, int16_t x, int16_t y) {
   p.clickX = x;
   p.clickY = y;
   p.leftDown = 1;
+  ++p.presses;
   if (p.rubberActive) {
     if (!p.rectHidden) {
       p.rectHidden = 1;
@@ -142,17 +171,13 @@ void PointerMove(Interp& in, Canvas& c, int16_t x, int16_t y) {
 
 Ref BuiltinGetpoint(Interp& in, CallArgs&) {
   if (!WaitForRelease(in)) return ERROR_VALUE;
-  for (;;) {
-    {
-      Lock hold(in.inputLock);
-      if (in.pointer.rightClicked) {
-        in.pointer.rightClicked = 0;
-        return in.NIL;
-      }
-    }
-    if (!Poll(in)) return ERROR_VALUE;
-    Lock hold(in.inputLock);
-    if (in.pointer.leftDown) break;
+  switch (WaitForPress(in, Presses(in), true)) {
+    case Press::Right:
+      return in.NIL;
+    case Press::Stop:
+      return ERROR_VALUE;
+    case Press::Left:
+      break;
   }
   int16_t x, y;
   {
@@ -179,21 +204,15 @@ Ref BuiltinGetcorner(Interp& in, CallArgs& a) {
     in.pointer.anchorY = in.pointer.cornerY = ay;
   }
   if (!WaitForRelease(in)) return ERROR_VALUE;
+  uint32_t presses;
+  bool clicked;
   {
     Lock hold(in.inputLock);
     in.pointer.rubberActive = 1;
+    presses = in.pointer.presses;
+    clicked = in.pointer.leftDown != 0;
   }
-  bool clicked = true;
-  for (;;) {
-    {
-      Lock hold(in.inputLock);
-      if (in.pointer.leftDown) break;
-    }
-    if (!Poll(in)) {
-      clicked = false;
-      break;
-    }
-  }
+  if (!clicked) clicked = WaitForPress(in, presses, false) == Press::Left;
   int16_t x, y;
   {
     Lock hold(in.inputLock);

@@ -15,11 +15,6 @@ namespace vex {
 
 namespace {
 
-constexpr int PHYSICALWIDTH = 110;
-constexpr int PHYSICALHEIGHT = 111;
-constexpr int PHYSICALOFFSETX = 112;
-constexpr int PHYSICALOFFSETY = 113;
-
 // The printer pixel of a turtle coordinate: the sum in single precision,
 // truncated toward zero.
 int32_t PagePixel(float offset, float v) { return TruncToInt(offset + v); }
@@ -29,10 +24,9 @@ void PrintRoutine(Interp& in) {
   std::unique_ptr<PrinterPage> page = in.host.ChoosePrinter();
   if (!page) return;
   // The differences in integers; 64 bits keep absurd device answers defined.
-  int64_t width = int64_t{page->DeviceCaps(PHYSICALWIDTH)} -
-                  2 * int64_t{page->DeviceCaps(PHYSICALOFFSETX)};
-  int64_t height = int64_t{page->DeviceCaps(PHYSICALHEIGHT)} -
-                   2 * int64_t{page->DeviceCaps(PHYSICALOFFSETY)};
+  PageGeometry g = page->Geometry();
+  int64_t width = int64_t{g.width} - 2 * int64_t{g.offsetX};
+  int64_t height = int64_t{g.height} - 2 * int64_t{g.offsetY};
   float offx = static_cast<float>(static_cast<double>(width) * 0.5);
   float offy = static_cast<float>(static_cast<double>(height) * 0.5);
   page->StartDocument(u"printout");
@@ -70,7 +64,7 @@ Ref BuiltinPrintout(Interp& in, CallArgs& a) {
   in.PendingArcs = a.v[1];
   in.PrintResult = 0;
   RoutineWork<PrintRoutine> work(in);
-  in.host.SendCommand(CMD_PRINT, &work);
+  in.host.RunOnWindowThread(WindowJob::Print, work);
   return in.PrintResult ? in.T : in.NIL;
 }
 

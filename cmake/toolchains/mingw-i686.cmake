@@ -9,3 +9,6 @@ include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 # does; the x87 unit would keep intermediate results in extended precision.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+# The areas alone take some 630 MB and every run reserves a large stack: the
+# programs ask for the 4 GB a 32-bit process gets on 64-bit Windows.
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -Wl,--large-address-aware")

@@ -130,13 +130,28 @@ bool Session::WaitForMainWindow(DWORD timeoutMs) {
   return probe_.Attach(thread) && Sync();
 }
 
+bool Session::MainWindowVisible() const {
+  for (HWND w : WindowsOf(process_.dwProcessId)) {
+    if (ClassOf(w) == L"Vexilon") return true;
+  }
+  return false;
+}
+
 bool Session::WaitTitle(const std::wstring& text, DWORD timeoutMs) {
   return WaitFor([&] { return Title() == text; }, timeoutMs);
 }
 
 bool Session::Sync(bool capture, DWORD timeoutMs) {
+  return SyncWith(capture ? MARKER_CAPTURE : 0, timeoutMs);
+}
+
+bool Session::RefuseThreads(bool refuse) {
+  return SyncWith(refuse ? MARKER_NO_THREADS : 0, 10000);
+}
+
+bool Session::SyncWith(intptr_t flags, DWORD timeoutMs) {
   int32_t number = ++sequence_;
-  Post(marker_, static_cast<WPARAM>(number), capture ? MARKER_CAPTURE : 0);
+  Post(marker_, static_cast<WPARAM>(number), flags);
   return WaitFor([&] { return probe_.Data().seen == number; }, timeoutMs);
 }
 

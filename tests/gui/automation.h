@@ -61,6 +61,9 @@ class Session {
   bool Launch();
   // Waits for the visible main window and hooks its thread.
   bool WaitForMainWindow(DWORD timeoutMs = 20000);
+  // True while a main window of the program is visible.
+  bool MainWindowVisible() const;
+  HANDLE Process() const { return process_.hProcess; }
   HWND Window() const { return window_; }
   std::wstring Title() const { return TextOf(window_); }
   // Waits for the title to become text.
@@ -69,6 +72,8 @@ class Session {
   // Posts a marker and waits until the window thread has taken it from its
   // queue; with capture, the client area is captured as well.
   bool Sync(bool capture = false, DWORD timeoutMs = 10000);
+  // Makes the program's thread creation fail (refuse) or work again.
+  bool RefuseThreads(bool refuse);
   // A pixel of the last capture as 0xRRGGBB; 0xFFFFFFFF outside.
   uint32_t Pixel(int x, int y) const;
   // The whole last capture.
@@ -110,6 +115,8 @@ class Session {
   bool Running() const;
 
  private:
+  bool SyncWith(intptr_t flags, DWORD timeoutMs);
+
   Probe& probe_;
   std::wstring exePath_;
   std::wstring folder_;

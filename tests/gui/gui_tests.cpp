@@ -1,13 +1,22 @@
 // GUI tests of vexilon.exe, driven through its window like a user would.
 //
 // Usage: vexilon-gui-test <vexilon.exe> <start-up library> <work folder>
+//                         [<PDF folder>]
+//        vexilon-gui-test --release <folder of an unpacked release>
 // The driver prepares folders under the work folder (one with the library
-// as src\vexsys.LSP, one without it, one with a failing library), starts the
-// program in them and checks what it shows. The exit code is the number of
-// failed checks. The probe DLL is expected next to the driver.
+// as src\vexsys.LSP, one without it, some with failing libraries), starts
+// the program in them and checks what it shows. With a PDF folder (on
+// Wine's drive Z:) the default printer is taken for a queue that writes its
+// PDF files there, and printed pages are rasterised with pdftoppm. With
+// --release it starts the program of an unpacked release in its own folder and
+// draws an example. The exit code is the number of failed checks. The probe DLL
+// is expected next to the driver.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "tests/gui/automation.h"
 
@@ -245,17 +254,41 @@ void TestDrawing(Session& s) {
   Check(s.Capture() == clean, L"cs restores the clean surface and sprite");
 }
 
+// Opens the version box and closes it again, which takes the keyboard focus
+// from the main window and gives it back.
+void VersionBoxOpenAndClosed(Session& s) {
+  s.Post(WM_COMMAND, 105, 0);
+  if (HWND box = s.WaitDialog(L"バージョン情報")) s.Press(box, IDOK);
+}
+
 void TestKeys(Session& s) {
   Print(L"keys\n");
-  s.PostKey(WM_KEYDOWN, 'A');
-  s.Sync();
-  Check(s.Evaluate(L"(inkey)", L"65.000000 "), L"inkey with A held is 65",
-        s.Title());
-  s.PostKey(WM_KEYDOWN, 'B');
-  s.PostKey(WM_KEYUP, 'A');
-  s.Sync();
-  Check(s.Evaluate(L"(inkey)", L"0.000000 "),
-        L"any key-up makes inkey 0, even with another key held", s.Title());
+  // Each row presses and releases its keys while the program sleeps, then
+  // the program answers inkey.
+  struct Row {
+    std::vector<std::pair<UINT, int>> keys;
+    bool focusLost;
+    const wchar_t* value;
+    const wchar_t* what;
+  };
+  const Row rows[] = {
+      {{{WM_KEYDOWN, 'A'}}, false, L"65.000000 ", L"inkey with A held is 65"},
+      {{{WM_KEYDOWN, 'B'}, {WM_KEYUP, 'A'}},
+       false,
+       L"0.000000 ",
+       L"any key-up makes inkey 0, even with another key held"},
+      {{{WM_KEYDOWN, 'A'}},
+       true,
+       L"0.000000 ",
+       L"a key held while the window loses the focus is let go"},
+  };
+  for (const Row& row : rows) {
+    s.Execute(L"(progn (sleep 1500) (inkey))");
+    for (auto [message, key] : row.keys) s.PostKey(message, key);
+    if (row.focusLost) VersionBoxOpenAndClosed(s);
+    Check(s.WaitTitle(L"Vexilon - " + std::wstring(row.value)), row.what,
+          s.Title());
+  }
 }
 
 // Clicks at (x, y) until the title shows value. A press that arrives before
@@ -293,9 +326,12 @@ void TestMouse(Session& s) {
   Check(s.WaitTitle(L"Vexilon - NIL "), L"a right click makes getpoint NIL",
         s.Title());
 
-  // getcorner: one rectangle follows the pointer; the click ends it.
+  // getcorner: one rectangle follows the pointer; the click ends it. A press
+  // whose release goes to another window (the dialog takes the mouse) must
+  // not count as held, or the rectangle would wait for its release.
   s.Sync(true);
   auto before = s.Capture();
+  s.PostMouse(WM_LBUTTONDOWN, 5, 5);
   s.Execute(L"(getcorner '(0 0))");
   int cx = o.px + 50, cy = o.py + 20;
   bool band = vexgui::WaitFor(
@@ -317,6 +353,65 @@ void TestMouse(Session& s) {
   Check(s.Capture() == before, L"and leaves the surface as it was");
 }
 
+// A run's message waits while a box of the window is open, so the window
+// takes no input until the last box is closed.
+void TestBoxes(Session& s) {
+  Print(L"message boxes\n");
+  s.Execute(L"(progn (sleep 300) (undefined-thing))");
+  s.Post(WM_COMMAND, 105, 0);
+  HWND version = s.WaitDialog(L"バージョン情報");
+  bool together = s.WaitDialog(L"エラー", 1500) != nullptr;
+  if (version != nullptr) s.Press(version, IDOK);
+  HWND error = s.WaitDialog(L"エラー");
+  bool held = error != nullptr && !IsWindowEnabled(s.Window());
+  Check(!together && held && s.ExpectError(L"未定義の関数です") &&
+            IsWindowEnabled(s.Window()),
+        L"a run's message waits for the version box; the window stays "
+        L"disabled until both are closed");
+}
+
+// Ctrl+Break stops a run as Ctrl-C does in the console: its message, no
+// value, the title left alone.
+void TestBreak(Session& s) {
+  Print(L"Ctrl+Break\n");
+  for (const wchar_t* program :
+       {L"(loop)", L"(loop (inkey))", L"(getpoint)", L"(sleep 60000)"}) {
+    s.Execute(program);
+    s.PostKey(WM_KEYDOWN, VK_CANCEL);
+    s.PostKey(WM_KEYUP, VK_CANCEL);
+    Check(s.ExpectError(L"実行を中断しました") &&
+              s.Title() == vexgui::SENTINEL_TITLE,
+          (L"Ctrl+Break stops " + std::wstring(program)).c_str(), s.Title());
+  }
+  Check(s.Evaluate(L"(+ 1 2)", L"3.000000 "), L"and the next run works",
+        s.Title());
+}
+
+// A 32-bit program must have more than 2 GB of address space: its areas
+// alone take some 630 MB and every run reserves a large stack. A second
+// gigabyte still fits beside them only in a larger address space.
+void TestAddressSpace(Session& s) {
+  Print(L"address space\n");
+  void* room = VirtualAllocEx(s.Process(), nullptr, size_t(1) << 30,
+                              MEM_RESERVE, PAGE_NOACCESS);
+  Check(room != nullptr, L"the program has room for another gigabyte");
+  if (room != nullptr) VirtualFreeEx(s.Process(), room, 0, MEM_RELEASE);
+}
+
+// A run that the system refuses a thread says so and leaves the program
+// idle.
+void TestThreadRefused(Session& s) {
+  Print(L"thread refused\n");
+  s.RefuseThreads(true);
+  bool refused = s.Execute(L"(+ 1 2)") &&
+                 s.ExpectError(L"実行を開始できませんでした") &&
+                 s.Title() == vexgui::SENTINEL_TITLE;
+  s.RefuseThreads(false);
+  Check(refused && s.Evaluate(L"(+ 1 2)", L"3.000000 "),
+        L"a run that gets no thread says so, and the next run works",
+        s.Title());
+}
+
 void TestLineFiles(Session& s, const std::wstring& folder) {
   Print(L"line files\n");
   Check(s.Evaluate(L"(writelc '((0 0 100 0) (100 0 100 100)) NIL 'pic)", L"T "),
@@ -335,20 +430,187 @@ void TestLineFiles(Session& s, const std::wstring& folder) {
         L"readlc of a missing pair shows its message");
 }
 
-void TestPrint(Session& s) {
+// The Unix path of a path on Wine's drive Z:, which maps /.
+std::wstring UnixPath(const std::wstring& path) {
+  std::wstring unix = path.substr(2);
+  for (wchar_t& c : unix) c = c == L'\\' ? L'/' : c;
+  return unix;
+}
+
+// Starts a shell command of the Unix side. Wine starts Unix programs but
+// gives no handle to wait for, so the command leaves a file to wait for.
+bool StartUnix(const std::wstring& command) {
+  std::wstring commandLine = L"/bin/sh -c \"" + command + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  if (process.hThread != nullptr) CloseHandle(process.hThread);
+  if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+  return true;
+}
+
+// The names of the files in folder that match pattern.
+std::vector<std::wstring> FilesIn(const std::wstring& folder,
+                                  const wchar_t* pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(found.cFileName);
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// A page as pdftoppm writes it in gray: "P5", width, height, 255, a byte
+// per pixel (0 black, 255 white).
+struct Page {
+  int width = 0, height = 0;
+  std::string gray;
+  // The darkest pixel within reach pixels of (x, y); 255 off the page.
+  int Darkest(int x, int y, int reach) const {
+    int darkest = 255;
+    for (int v = y - reach; v <= y + reach; ++v) {
+      for (int u = x - reach; u <= x + reach; ++u) {
+        if (u < 0 || v < 0 || u >= width || v >= height) continue;
+        darkest = std::min(darkest, int(uint8_t(gray[size_t(v) * width + u])));
+      }
+    }
+    return darkest;
+  }
+};
+
+Page ReadPage(const std::wstring& path) {
+  Page page;
+  std::string bytes = ReadFile(path);
+  int depth = 0, used = 0;
+  if (std::sscanf(bytes.c_str(), "P5 %d %d %d%n", &page.width, &page.height,
+                  &depth, &used) == 3) {
+    page.gray = bytes.substr(size_t(used) + 1);
+  }
+  if (page.gray.size() != size_t(page.width) * page.height) page = Page();
+  return page;
+}
+
+// Printing on the default printer, a queue that writes PDF files into
+// pdfs: the page is rasterised at the printer's resolution, one printer
+// pixel to a raster pixel, and looked at where printout puts its ink: the
+// turtle origin on the centre of the printable area, one turtle unit to a
+// printer pixel, a black pen one pixel wide whatever the pen colour. Without
+// pdfs only the cancelled dialog is tried (whatever Wine shows without a
+// printer is cancelled).
+void TestPrint(Session& s, const std::wstring& pdfs, const std::wstring& work) {
   Print(L"printing\n");
-  if (!s.Execute(L"(printout NIL NIL)")) return;
-  // The print dialog, or what Wine shows instead when it has no printer,
-  // is cancelled until printout gives up.
-  bool answered = vexgui::WaitFor(
-      [&] {
-        if (HWND d = s.FindOtherDialog(L"INPUT", L"")) {
-          PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+  struct Row {
+    const wchar_t* program;
+    bool confirm;
+    const wchar_t* value;
+    std::vector<POINT> ink;    // turtle points with black ink within a pixel
+    std::vector<POINT> blank;  // turtle points left white
+    const wchar_t* what;
+  };
+  const Row rows[] = {
+      // A red pen, two lines and the upper half of a circle.
+      {L"(progn (setpc 4) (printout '((0 0 100 0) (0 0 0 100)) "
+       L"'((-50 -50 50 50 50 0 -50 0))))",
+       true,
+       L"T ",
+       {{50, 0}, {98, 0}, {0, 50}, {0, 98}, {0, -50}, {-35, -35}},
+       {{50, 2}, {50, -2}, {103, 0}, {2, 50}, {-35, 35}, {-100, -100}},
+       L"printout puts black lines and arcs one pixel wide around the centre "
+       L"of the printable area, on one page named printout"},
+      {L"(printout '((0 0 100 0) (1 2 3)) '((1 2)))",
+       true,
+       L"NIL ",
+       {{50, 0}},
+       {{50, 2}},
+       L"a malformed record makes printout NIL and the rest is printed"},
+      {L"(printout '((0 0 100 0)) NIL)",
+       false,
+       L"NIL ",
+       {},
+       {},
+       L"a cancelled print dialog makes printout NIL and prints nothing"},
+  };
+  wchar_t name[256];
+  DWORD length = 256;
+  HDC printer = !pdfs.empty() && GetDefaultPrinterW(name, &length)
+                    ? CreateDCW(L"WINSPOOL", name, nullptr, nullptr)
+                    : nullptr;
+  if (!pdfs.empty() && !Check(printer != nullptr, L"a default printer")) return;
+  for (const Row& row : rows) {
+    if (printer == nullptr && row.confirm) continue;
+    std::vector<std::wstring> before = FilesIn(pdfs, L"*.pdf");
+    bool answered =
+        s.Execute(row.program) &&
+        vexgui::WaitFor(
+            [&] {
+              if (HWND d = s.FindOtherDialog(L"INPUT", L"")) {
+                PostMessageW(d, WM_COMMAND, row.confirm ? IDOK : IDCANCEL, 0);
+              }
+              return s.Title() == L"Vexilon - " + std::wstring(row.value);
+            },
+            20000);
+    std::wstring pdf;
+    auto fresh = [&] {
+      for (const std::wstring& file : FilesIn(pdfs, L"*.pdf")) {
+        if (std::find(before.begin(), before.end(), file) == before.end()) {
+          pdf = file;
         }
-        return s.Title() == L"Vexilon - NIL ";
-      },
-      20000);
-  Check(answered, L"a cancelled print dialog makes printout NIL", s.Title());
+      }
+      return !pdf.empty();
+    };
+    if (!row.confirm) {
+      Sleep(pdfs.empty() ? 0 : 3000);  // time for a job, were there one
+      Check(answered && !fresh(), row.what, s.Title());
+      continue;
+    }
+    // The new PDF at the printer's resolution (pdftoppm fails while the
+    // PDF is still being written), then pdfinfo's report of it.
+    std::wstring raster = work + L"\\page";
+    bool printed = answered && vexgui::WaitFor(fresh, 30000);
+    std::wstring file = UnixPath(pdfs + L"\\" + pdf);
+    std::wstring dpi = std::to_wstring(GetDeviceCaps(printer, LOGPIXELSX));
+    DeleteFileW((raster + L".info").c_str());
+    printed = printed &&
+              StartUnix(
+                  L"for i in $(seq 100); do pdftoppm -gray -aa no "
+                  L"-aaVector no -r " +
+                  dpi + L" " + file + L" " + UnixPath(raster) +
+                  L" 2>/dev/null && break; sleep 0.3; done; pdfinfo " + file +
+                  L" > " + UnixPath(raster) + L".info") &&
+              vexgui::WaitFor(
+                  [&] {
+                    return ReadFile(raster + L".info").find("Pages:") !=
+                           std::string::npos;
+                  },
+                  60000);
+    std::string info = ReadFile(raster + L".info");
+    Page page = ReadPage(raster + L"-1.pgm");
+    // The turtle origin's printer pixel, as printout computes it.
+    int offX = GetDeviceCaps(printer, PHYSICALOFFSETX);
+    int offY = GetDeviceCaps(printer, PHYSICALOFFSETY);
+    float ox = (GetDeviceCaps(printer, PHYSICALWIDTH) - 2 * offX) * 0.5f;
+    float oy = (GetDeviceCaps(printer, PHYSICALHEIGHT) - 2 * offY) * 0.5f;
+    bool inked = page.width > 0;
+    for (POINT p : row.ink) {
+      inked = inked &&
+              page.Darkest(offX + int(ox + p.x), offY + int(oy + p.y), 1) <= 32;
+    }
+    for (POINT p : row.blank) {
+      inked = inked && page.Darkest(offX + int(ox + p.x), offY + int(oy + p.y),
+                                    0) == 255;
+    }
+    Check(printed && std::regex_search(info, std::regex("Pages: +1\n")) &&
+              std::regex_search(info, std::regex("Title: +printout\n")) &&
+              inked,
+          row.what, pdf + L" " + s.Title());
+  }
+  if (printer != nullptr) DeleteDC(printer);
 }
 
 void TestCancelEnds(Session& s) {
@@ -360,92 +622,167 @@ void TestCancelEnds(Session& s) {
         std::to_wstring(code));
 }
 
-// Closing the window while a run waits or loops still ends cleanly.
-void TestCloseDuringRun(vexgui::Probe& probe, const std::wstring& exe,
-                        const std::wstring& folder,
-                        const std::wstring& program) {
-  Session s(probe, exe, folder);
-  if (!Check(s.Launch() && s.WaitForMainWindow(), L"the program starts")) {
-    return;
+// Closing the window ends the program at once with code 0, whatever the run
+// is doing and whatever box is open.
+void TestClose(vexgui::Probe& probe, const std::wstring& exe,
+               const std::wstring& folder) {
+  Print(L"closing\n");
+  // open: the caption of the box the run opens (L"": any dialog but the
+  // input dialog; nullptr: none). version: the version box is up while the
+  // run fails.
+  struct Row {
+    const wchar_t* program;
+    const wchar_t* open;
+    bool version;
+  };
+  const Row rows[] = {
+      {L"(loop)", nullptr, false},
+      {L"(sleep 60000)", nullptr, false},
+      {L"(getpoint)", nullptr, false},
+      {L"(getcorner '(0 0))", nullptr, false},
+      {L"(loop (inkey))", nullptr, false},
+      {L"(readlc 'missing)", L"エラー", false},
+      {L"(printout NIL NIL)", L"", false},
+      {L"(progn (sleep 300) (undefined-thing))", nullptr, true},
+  };
+  for (const Row& row : rows) {
+    Session s(probe, exe, folder);
+    bool ready = s.Launch() && s.WaitForMainWindow() && s.Execute(row.program);
+    if (row.version) {
+      s.Post(WM_COMMAND, 105, 0);
+      ready = ready && s.WaitDialog(L"バージョン情報") != nullptr;
+      Sleep(600);  // the run fails meanwhile
+    } else if (row.open == nullptr) {
+      s.Post(WM_COMMAND, 103, 0);
+      ready = ready && s.ExpectError(L"Lispプログラムの実行中です。");
+    } else {
+      ready = ready && vexgui::WaitFor(
+                           [&] {
+                             return *row.open
+                                        ? s.WaitDialog(row.open, 0)
+                                        : s.FindOtherDialog(L"INPUT", L"");
+                           },
+                           10000);
+    }
+    s.Post(WM_CLOSE, 0, 0);
+    long code = s.WaitExit(1000);
+    Check(ready && code == 0,
+          (L"closing during " + std::wstring(row.program) +
+           (row.version ? L" with the version box up" : L"") +
+           L" ends with code 0 within a second")
+              .c_str(),
+          std::to_wstring(code));
   }
-  s.Execute(program);
-  s.Post(WM_COMMAND, 103, 0);
-  s.ExpectError(L"Lispプログラムの実行中です。");
-  s.Post(WM_CLOSE, 0, 0);
-  long code = s.WaitExit();
-  Check(code == 0,
-        (L"closing during " + program + L" ends with code 0").c_str(),
-        std::to_wstring(code));
 }
 
-// A start-up that fails shows its messages and never shows the window.
-void TestFailedStart(vexgui::Probe& probe, const std::wstring& exe,
-                     const std::wstring& folder, const std::wstring& first,
-                     const wchar_t* what) {
-  Session s(probe, exe, folder);
-  if (!Check(s.Launch(), L"the program starts")) return;
-  bool messages = s.ExpectError(first) &&
-                  s.ExpectError(L"vexsys.LSPの読み込みに失敗しました");
-  long code = s.WaitExit();
-  Check(messages && code == 0, what, std::to_wstring(code));
+// A start-up that fails shows its messages, never shows the window and ends
+// with code 0.
+void TestFailedStarts(vexgui::Probe& probe, const std::wstring& exe,
+                      const std::wstring& work) {
+  Print(L"start-up failures\n");
+  struct Row {
+    const wchar_t* folder;
+    const wchar_t* library;  // nullptr: none
+    const wchar_t* first;
+  };
+  const Row rows[] = {
+      {L"bare", nullptr, L"ファイルを開くことができません"},
+      {L"broken", L"(setq a 1)\r\n(undefined-thing)\r\n", L"未定義の関数です"},
+      {L"deep", L"(defun deep (n) (deep n))\r\n(deep 1)\r\n",
+       L"評価の入れ子が深すぎます。実行を中止しました"},
+  };
+  for (const Row& row : rows) {
+    std::wstring folder = work + L"\\" + row.folder;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\src").c_str(), nullptr);
+    if (row.library != nullptr) {
+      WriteFile(folder + L"\\src\\vexsys.LSP", SourceFile(row.library));
+    }
+    Session s(probe, exe, folder);
+    bool messages = s.Launch() && s.ExpectError(row.first, 30000) &&
+                    !s.MainWindowVisible() &&
+                    s.ExpectError(L"vexsys.LSPの読み込みに失敗しました");
+    long code = s.WaitExit();
+    Check(messages && code == 0,
+          (std::wstring(row.folder) + L" start-up library: " + row.first +
+           L", then the load's failure, no window, code 0")
+              .c_str(),
+          std::to_wstring(code));
+  }
+}
+
+// The program of an unpacked release, started in its own folder, draws an
+// example.
+void TestRelease(vexgui::Probe& probe, const std::wstring& folder) {
+  Print(L"release\n");
+  Session s(probe, folder + L"\\vexilon.exe", folder);
+  if (!Check(s.Launch() && s.WaitForMainWindow(),
+             L"the release's program starts in its folder")) {
+    return;
+  }
+  Check(s.Evaluate(L"(load 'examples\\koch)", L"T "),
+        L"(load 'examples\\koch) runs", s.Title());
+  s.Sync(true);
+  bool blue = false;
+  for (uint32_t pixel : s.Capture()) blue = blue || (pixel & 0xFFFFFF) == 0xFF;
+  Check(blue, L"and draws the snowflake in blue");
+  TestCancelEnds(s);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 4) {
+  bool release = argc == 3 && std::wstring(argv[1]) == L"--release";
+  if ((argc < 4 || argc > 5) && !release) {
     Print(
-        L"usage: vexilon-gui-test <vexilon.exe> <vexsys.LSP> <work folder>\n");
+        L"usage: vexilon-gui-test <vexilon.exe> <vexsys.LSP> <work folder> "
+        L"[<PDF folder>]\n"
+        L"       vexilon-gui-test --release <unpacked release folder>\n");
     return 2;
   }
-  std::wstring exe = argv[1];
   std::wstring self = argv[0];
-  std::wstring work = argv[3];
   vexgui::Probe probe;
   if (!probe.Load(self.substr(0, self.find_last_of(L"\\/") + 1) +
                   L"vexprobe.dll")) {
     Print(L"cannot load vexprobe.dll\n");
     return 2;
   }
-
-  std::wstring main = work + L"\\main";
-  std::wstring bare = work + L"\\bare";
-  std::wstring broken = work + L"\\broken";
-  for (const std::wstring& dir :
-       {work, main, main + L"\\src", bare, broken, broken + L"\\src"}) {
-    CreateDirectoryW(dir.c_str(), nullptr);
-  }
-  if (!WriteFile(main + L"\\src\\vexsys.LSP", ReadFile(argv[2])) ||
-      !WriteFile(broken + L"\\src\\vexsys.LSP",
-                 SourceFile(L"(setq a 1)\r\n(undefined-thing)\r\n"))) {
-    Print(L"cannot prepare the folders\n");
-    return 2;
-  }
-
-  {
-    Session s(probe, exe, main);
-    if (Check(s.Launch() && s.WaitForMainWindow(),
-              L"the program starts with its main window")) {
-      TestWindow(s);
-      TestInputDialog(s);
-      TestRuns(s);
-      TestDrawing(s);
-      TestKeys(s);
-      TestMouse(s);
-      TestLineFiles(s, main);
-      TestPrint(s);
-      TestCancelEnds(s);
+  if (release) {
+    TestRelease(probe, argv[2]);
+  } else {
+    std::wstring exe = argv[1];
+    std::wstring work = argv[3];
+    std::wstring pdfs = argc == 5 ? argv[4] : L"";
+    std::wstring main = work + L"\\main";
+    for (const std::wstring& dir : {work, main, main + L"\\src"}) {
+      CreateDirectoryW(dir.c_str(), nullptr);
     }
+    if (!WriteFile(main + L"\\src\\vexsys.LSP", ReadFile(argv[2]))) {
+      Print(L"cannot prepare the folders\n");
+      return 2;
+    }
+    {
+      Session s(probe, exe, main);
+      if (Check(s.Launch() && s.WaitForMainWindow(),
+                L"the program starts with its main window")) {
+        TestWindow(s);
+        TestInputDialog(s);
+        TestRuns(s);
+        TestAddressSpace(s);
+        TestThreadRefused(s);
+        TestDrawing(s);
+        TestKeys(s);
+        TestMouse(s);
+        TestBoxes(s);
+        TestBreak(s);
+        TestLineFiles(s, main);
+        TestPrint(s, pdfs, work);
+        TestCancelEnds(s);
+      }
+    }
+    TestClose(probe, exe, main);
+    TestFailedStarts(probe, exe, work);
   }
-  Print(L"closing\n");
-  TestCloseDuringRun(probe, exe, main, L"(getpoint)");
-  TestCloseDuringRun(probe, exe, main, L"(loop)");
-  Print(L"start-up failures\n");
-  TestFailedStart(probe, exe, bare, L"ファイルを開くことができません",
-                  L"no start-up library: messages, code 0");
-  TestFailedStart(probe, exe, broken, L"未定義の関数です",
-                  L"a failing start-up library: messages, code 0");
-
   Print(L"GUI: " + std::to_wstring(passes) + L" passed, " +
         std::to_wstring(failures) + L" failed\n");
   return failures;

@@ -54,6 +54,46 @@ void Capture(HWND window, vexgui::Shared& shared) {
   DeleteDC(dc);
 }
 
+HANDLE WINAPI RefuseThread(LPSECURITY_ATTRIBUTES, SIZE_T,
+                           LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+
+// Points the program's import of CreateThread at RefuseThread (refuse) or
+// back at the system's.
+void RefuseThreads(bool refuse) {
+  using Address = decltype(IMAGE_THUNK_DATA{}.u1.Function);
+  static Address original = 0;
+  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  auto* dll =
+      reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+  for (; dll->Name != 0; ++dll) {
+    auto* name =
+        reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+    for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+      if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(
+          base + name->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<char*>(byName->Name), "CreateThread") !=
+          0) {
+        continue;
+      }
+      Address& target = slot->u1.Function;
+      if (original == 0) original = target;
+      DWORD was;
+      VirtualProtect(&target, sizeof target, PAGE_READWRITE, &was);
+      target = refuse ? reinterpret_cast<Address>(&RefuseThread) : original;
+      VirtualProtect(&target, sizeof target, was, &was);
+    }
+  }
+}
+
 }  // namespace
 
 // WH_GETMESSAGE hook: records markers as they are taken from the queue.
@@ -66,6 +106,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
       if (message->lParam & vexgui::MARKER_CAPTURE) {
         Capture(message->hwnd, *shared);
       }
+      static bool refusing = false;
+      bool refuse = (message->lParam & vexgui::MARKER_NO_THREADS) != 0;
+      if (refuse != refusing) RefuseThreads(refusing = refuse);
       InterlockedExchange(reinterpret_cast<volatile LONG*>(&shared->seen),
                           static_cast<LONG>(message->wParam));
     }

@@ -4,7 +4,9 @@
 // of vexilon.exe. When a marker message leaves that thread's queue, every
 // message posted before it has been handled; the probe then records the
 // marker's number and, when asked, a capture of the main window's client
-// area, in a shared memory block the driver reads.
+// area, in a shared memory block the driver reads. A marker can also make
+// the program's thread creation fail, until the next marker, to show what
+// the program does when the system refuses it a thread.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +19,9 @@ constexpr wchar_t MARKER_MESSAGE[] = L"VexilonGuiProbeMarker";
 // Name of the hook procedure the probe DLL exports.
 constexpr char HOOK_PROC[] = "VexProbeHook";
 
-// lParam of a marker: also capture the client area.
+// lParam of a marker: also capture the client area; make CreateThread fail.
 constexpr intptr_t MARKER_CAPTURE = 1;
+constexpr intptr_t MARKER_NO_THREADS = 2;
 
 constexpr int MAX_CAPTURE_PIXELS = 4096 * 4096;
 
