@@ -3,7 +3,8 @@
 # through sudo). Packages already present are left alone.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libedit-dev librsvg2-bin time procps)
+packages=(cmake ninja-build g++ libgtest-dev libedit-dev librsvg2-bin time procps
+  clang-format git)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
