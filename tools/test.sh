@@ -2,9 +2,9 @@
 # Checks the sources' format and layers (tools/check-source.sh), then sets
 # up, builds and runs the whole test suite three times: a normal build,
 # one under AddressSanitizer and UndefinedBehaviorSanitizer, and one that
-# collects before every named call and checks every Cell access (the tests
-# that allocate tens of millions of Cells are left out of that one: a
-# collection per call makes them quadratic). Warnings are errors in all.
+# collects at every safe point (named calls and loop passes) and checks every
+# Cell access (the tests that keep millions of Cells alive through many safe
+# points are left out of that one: they become quadratic). Warnings are errors in all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
