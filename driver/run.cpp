@@ -52,7 +52,7 @@ Ref ExecuteRun(Interp& in, Ref program) {
   in.pollCountdown = 0;
   BeginRunDrawing(in);
   Frame top;
-  Ref value = EvalProtect(in, program, top);
+  Ref value = EvalDecoded(in, program, top);
   if (value != ERROR_VALUE) {
     std::u16string_view prefix = msg::TITLE_PREFIX;
     prefix.copy(in.PrintBuffer, prefix.size());

@@ -39,10 +39,10 @@ constexpr int DECODE_DEPTH = 48;
 // The row of an arithmetic node whose two arguments are simple (below).
 constexpr uint8_t SIMPLE_PAIR = 1;
 
-// A parameter or a number: one node whose value is found without
-// evaluating anything or failing.
+// A variable or a number: one node whose value is found without evaluating
+// anything, and without failing once a global variable has its entry.
 bool IsSimple(const CodeNode& n) {
-  return n.kind == K_LOCAL || n.kind == K_NUMBER;
+  return n.kind == K_LOCAL || n.kind == K_NUMBER || n.kind == K_GLOBAL;
 }
 
 // Reads forms into nodes appended to the code area below limit.
@@ -76,6 +76,15 @@ class Decoder {
   }
   void Call(Ref form, Ref link, NameRef head, int depth);
   void Cond(Ref form, Ref link, int depth);
+  bool Special(Ref form, Ref link, Handler handler, int depth);
+  void Setq(Ref form, Ref link, int depth);
+  void Loop(Ref form, Ref link, int depth);
+  // The slot of the first parameter named name, or -1.
+  int32_t Slot(NameRef name) const {
+    for (uint32_t slot = 0; slot < paramCount_; ++slot)
+      if (params_[slot].name == name) return int32_t(slot);
+    return -1;
+  }
 
   Interp& in_;
   const Binding* params_;
@@ -99,8 +108,8 @@ void Decoder::Form(Ref form, Ref link, int depth) {
   if (c.tag == TAG_NUMBER) return Leaf(K_NUMBER, form, link);
   if (c.tag == TAG_SYMBOL) {
     // The evaluator finds the first Binding with the name.
-    for (uint32_t slot = 0; slot < paramCount_; ++slot)
-      if (params_[slot].name == c.car) return Leaf(K_LOCAL, slot, link);
+    int32_t slot = Slot(c.car);
+    if (slot >= 0) return Leaf(K_LOCAL, uint32_t(slot), link);
     uint32_t at = Open(K_GLOBAL, c.car, link);
     if (!failed_) in_.code[at].count = in_.names[c.car].global;
     return Close(at);
@@ -132,6 +141,7 @@ void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
   }
   const BuiltinRow& r = BuiltinRowAt(row);
   if (r.handler == BuiltinCond) return Cond(form, link, depth);
+  if (Special(form, link, r.handler, depth)) return;
   uint8_t kind = r.handler == BuiltinPlus     ? K_ADD
                  : r.handler == BuiltinTimes  ? K_MULTIPLY
                  : r.handler == BuiltinMinus  ? K_SUBTRACT
@@ -144,7 +154,7 @@ void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
     uint32_t at = Open(kind, form, link);
     uint32_t count = Forms(args, depth + 1, BODY_NODES);
     if (failed_) return;
-    // Two arguments that are parameters or numbers: the commonest shape,
+    // Two arguments that are variables or numbers: the commonest shape,
     // (- n 1), gets a path of its own.
     const CodeNode* first = &in_.code[at + 1];
     if (count == 2 && IsSimple(first[0]) && IsSimple(first[1]))
@@ -187,11 +197,82 @@ void Decoder::Cond(Ref form, Ref link, int depth) {
   Close(at);
 }
 
-// Decodes body, the forms of definition, for a Frame with the parameters
-// of frame; the index of its K_BODY node, or NO_CODE when it does not fit.
-uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
+// The special forms with nodes of their own; false for the others.
+bool Decoder::Special(Ref form, Ref link, Handler handler, int depth) {
+  Ref args = Cdr(in_, form);
+  uint8_t kind = handler == BuiltinProgn ? K_PROGN
+                 : handler == BuiltinAnd ? K_AND
+                 : handler == BuiltinOr  ? K_OR
+                                         : K_SPECIAL;
+  if (kind != K_SPECIAL) {
+    uint32_t at = Open(kind, form, link);
+    Forms(args, depth + 1, BODY_NODES);
+    Close(at);
+    return true;
+  }
+  if (handler == BuiltinLoop) {
+    Loop(form, link, depth);
+    return true;
+  }
+  // setq and cons need two arguments; with fewer the evaluator fails.
+  if (handler != BuiltinSetq && handler != BuiltinCons) return false;
+  if (!IsList(in_, args) || !IsList(in_, Cdr(in_, args))) return false;
+  Read(args);
+  Read(Cdr(in_, args));
+  if (handler == BuiltinSetq) {
+    Setq(form, link, depth);
+  } else {
+    uint32_t at = Open(K_CONS, form, link);
+    Forms(args, depth + 1, 2);
+    Close(at);
+  }
+  return true;
+}
+
+// (setq target value) with a symbol as its target: the Binding's slot of a
+// parameter, or a global variable. Any other target fails after the value
+// is evaluated, as the evaluator has it.
+void Decoder::Setq(Ref form, Ref link, int depth) {
+  Ref args = Cdr(in_, form);
+  Ref target = Car(in_, args);
+  if (!IsSymbol(in_, target)) return Leaf(K_FORM, form, link);
+  NameRef name = SymbolName(in_, target);
+  int32_t slot = Slot(name);
+  uint32_t at = Open(K_SETQ, form, link);
+  if (!failed_) {
+    in_.code[at].row = slot < 0;
+    in_.code[at].count =
+        uint16_t(slot >= 0 ? uint32_t(slot) : in_.names[name].global);
+  }
+  Ref value = Cdr(in_, args);
+  Form(Car(in_, value), value, depth + 1);
+  Close(at);
+}
+
+// (loop form...): each form that is a list headed by a list is an exit
+// clause, K_EXIT with its test and its body; the others are forms.
+void Decoder::Loop(Ref form, Ref link, int depth) {
+  uint32_t at = Open(K_LOOP, form, link);
+  for (Ref p = Cdr(in_, form); !failed_ && IsList(in_, p); p = Cdr(in_, p)) {
+    Ref f = Car(in_, Read(p));
+    if (IsList(in_, f) && IsList(in_, Car(in_, Read(f)))) {
+      uint32_t c = Open(K_EXIT, f, p);
+      Form(Car(in_, f), f, depth + 1);
+      Forms(Cdr(in_, f), depth + 1, BODY_NODES);
+      Close(c);
+    } else {
+      Form(f, p, depth + 1);
+    }
+  }
+  Close(at);
+}
+
+// Makes room in the code area for a decoding. The nodes of an earlier
+// epoch are dead: their bodies run by their forms, which is why the runners
+// never read a node once the epoch has moved.
+void PrepareCodeArea(Interp& in) {
   if (in.codeAreaEpoch != in.codeEpoch) {
-    in.codeTop = 0;  // every node below is of an earlier epoch
+    in.codeTop = 0;
     in.codeAreaEpoch = in.codeEpoch;
   }
   if (in.codeTop > uint32_t(CODE_CAPACITY) - BODY_NODES) {
@@ -199,6 +280,12 @@ uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
     in.codeTop = 0;
     in.codeAreaEpoch = in.codeEpoch;
   }
+}
+
+// Decodes body, the forms of definition, for a Frame with the parameters
+// of frame; the index of its K_BODY node, or NO_CODE when it does not fit.
+uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
+  PrepareCodeArea(in);
   const Binding* params = in.bindings + frame.base;
   Decoder d(in, params, uint32_t(frame.count), in.codeTop + BODY_NODES);
   // The parameter list decided the slots; the definition holds it and the
@@ -214,9 +301,18 @@ uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
   return NO_CODE;
 }
 
-// A node whose evaluation may have run other code, and so changed the
-// epoch; numbers and variables never do.
-inline bool MayHaveRun(const CodeNode* n) { return n->kind >= K_FORM; }
+// Decodes one form to be evaluated in frame; the index of its node, or
+// NO_CODE when it does not fit.
+uint32_t DecodeForm(Interp& in, Ref form, const Frame& frame) {
+  PrepareCodeArea(in);
+  Decoder d(in, in.bindings + frame.base, uint32_t(frame.count),
+            in.codeTop + BODY_NODES);
+  uint32_t at = in.codeTop;
+  d.Form(form, ERROR_VALUE, 0);
+  if (!d.failed()) return at;
+  in.codeTop = at;
+  return NO_CODE;
+}
 
 // Evaluates the count arguments of a built-in call into a.v; false when
 // the call ends there (a failed argument of a row that stops on failure).
@@ -226,13 +322,14 @@ template <int count>
     bool stopOnFailure, CallArgs& a) {
   const CodeNode* arg = n + 1;
   for (int k = 0; k < count; ++k) {
+    Ref link = arg->link;
     a.v[k] = RunNode(in, arg, frame, epoch);
     if (a.v[k] == ERROR_VALUE && stopOnFailure) return false;
     // The count was checked on the form; only the forms left are read.
-    if (k + 1 < count && MayHaveRun(arg) && CodeChanged(in, epoch))
-      return EvaluateArgumentForms(in, Cdr(in, arg->link), k + 1, count,
+    if (k + 1 < count && CodeChanged(in, epoch))
+      return EvaluateArgumentForms(in, Cdr(in, link), k + 1, count,
                                    stopOnFailure, a);
-    arg = NextNode(arg);
+    if (k + 1 < count) arg = NextNode(arg);
   }
   return true;
 }
@@ -265,12 +362,14 @@ Ref RunCond(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   const CodeNode* end = NextNode(n);
   for (const CodeNode* c = n + 1; c != end; c = NextNode(c)) {
     if (c->kind == K_STOP) return in.NIL;
+    Ref clause = c->value;
+    Ref link = c->link;
     const CodeNode* test = c + 1;
     Ref t = RunNode(in, test, frame, epoch);
     if (t == ERROR_VALUE) return ERROR_VALUE;
     if (CodeChanged(in, epoch)) {
-      if (!IsNil(in, t)) return RunBody(in, Cdr(in, c->value), frame);
-      return CondFrom(in, Cdr(in, c->link), frame);
+      if (!IsNil(in, t)) return RunBody(in, Cdr(in, clause), frame);
+      return CondFrom(in, Cdr(in, link), frame);
     }
     if (!IsNil(in, t))
       return RunForms(in, NextNode(test), NextNode(c), frame, epoch);
@@ -278,13 +377,110 @@ Ref RunCond(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return in.NIL;
 }
 
-// The value of a simple node (IsSimple).
-inline Ref SimpleValue(const Interp& in, const CodeNode* n,
-                       const Frame& frame) {
-  return n->kind == K_NUMBER ? n->value
-                             : in.bindings[frame.base + n->value].value;
+// progn: its forms, as RunBody evaluates them.
+Ref RunProgn(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  return RunForms(in, n + 1, NextNode(n), frame, epoch);
 }
 
+// and, or: the forms in turn until one decides, as AndFrom and OrFrom.
+template <bool isAnd>
+Ref RunAndOr(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  const CodeNode* end = NextNode(n);
+  for (const CodeNode* c = n + 1; c != end; c = NextNode(c)) {
+    Ref link = c->link;
+    Ref v = RunNode(in, c, frame, epoch);
+    if (v == ERROR_VALUE) return ERROR_VALUE;
+    if (IsNil(in, v) == isAnd) return isAnd ? in.NIL : in.T;
+    if (CodeChanged(in, epoch))
+      return isAnd ? AndFrom(in, Cdr(in, link), frame)
+                   : OrFrom(in, Cdr(in, link), frame);
+  }
+  return isAnd ? in.T : in.NIL;
+}
+
+// setq to a parameter's Binding or a global variable; a global variable
+// that had no entry when the form was read gets one as the evaluator gives
+// it.
+Ref RunSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  Ref args = Cdr(in, n->value);
+  bool global = n->row != 0;
+  uint32_t place = n->count;
+  Ref v = RunNode(in, n + 1, frame, epoch);
+  if (v == ERROR_VALUE) return ERROR_VALUE;
+  if (CodeChanged(in, epoch)) return SetqTo(in, args, v, frame);
+  if (!global) {
+    in.bindings[frame.base + place].value = v;
+    return v;
+  }
+  if (place == 0) {
+    // The first assignment makes the variable; the node keeps its entry.
+    if (SetqTo(in, args, v, frame) == ERROR_VALUE) return ERROR_VALUE;
+    const_cast<CodeNode*>(n)->count =
+        in.names[SymbolName(in, Car(in, args))].global;
+    return v;
+  }
+  in.globals[place - 1].value = v;
+  return v;
+}
+
+// cons: its Cell is taken and rooted first, then the car and the cdr are
+// evaluated into it, as BuiltinCons does.
+Ref RunCons(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  Ref args = Cdr(in, n->value);
+  Ref pair = RootedCell(in);
+  if (pair == ERROR_VALUE) return ERROR_VALUE;
+  Ref car = RunNode(in, n + 1, frame, epoch);
+  if (car == ERROR_VALUE) return ERROR_VALUE;
+  in.cells[pair].car = car;
+  Ref cdr = CodeChanged(in, epoch)
+                ? EvalProtect(in, Car(in, Cdr(in, args)), frame)
+                : RunNode(in, NextNode(n + 1), frame, epoch);
+  if (cdr == ERROR_VALUE) return ERROR_VALUE;
+  in.cells[pair].cdr = cdr;
+  return pair;
+}
+
+// loop: its forms pass after pass, each pass ending as EndLoopPass ends it;
+// an exit clause whose test is not NIL gives the loop's value. On a change
+// of the code the pass goes on by the forms (LoopFrom).
+Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  Ref args = Cdr(in, n->value);
+  if (RunMustStop(in)) return ERROR_VALUE;
+  const uint32_t depth = in.cellTop;
+  const CodeNode* end = NextNode(n);
+  for (;;) {
+    for (const CodeNode* c = n + 1; c != end; c = NextNode(c)) {
+      Ref link = c->link;
+      if (c->kind == K_EXIT) {
+        Ref clause = c->value;
+        const CodeNode* test = c + 1;
+        Ref t = RunNode(in, test, frame, epoch);
+        if (t == ERROR_VALUE) return ERROR_VALUE;
+        if (CodeChanged(in, epoch)) {
+          if (!IsNil(in, t)) return RunBody(in, Cdr(in, clause), frame);
+          return LoopFrom(in, args, Cdr(in, link), depth, frame);
+        }
+        if (!IsNil(in, t))
+          return RunForms(in, NextNode(test), NextNode(c), frame, epoch);
+      } else {
+        if (RunNode(in, c, frame, epoch) == ERROR_VALUE) return ERROR_VALUE;
+        if (CodeChanged(in, epoch))
+          return LoopFrom(in, args, Cdr(in, link), depth, frame);
+      }
+    }
+    EndLoopPass(in, depth);
+    if (RunMustStop(in)) return ERROR_VALUE;
+  }
+}
+
+// The value of a simple node (IsSimple), or ERROR_VALUE for a global
+// variable without an entry yet.
+inline Ref SimpleValue(const Interp& in, const CodeNode* n,
+                       const Frame& frame) {
+  if (n->kind == K_NUMBER) return n->value;
+  if (n->kind == K_LOCAL) return in.bindings[frame.base + n->value].value;
+  return n->count != 0 ? in.globals[n->count - 1].value : ERROR_VALUE;
+}
 // + and * from their identity; - and / from their first argument, over
 // arguments evaluated one by one.
 template <Op op>
@@ -294,18 +490,20 @@ template <Op op>
   const CodeNode* arg = n + 1;
   float acc = op == Op::Multiply ? 1.0f : 0.0f;
   if constexpr (op == Op::Subtract || op == Op::Divide) {
+    Ref link = arg->link;
     if (!AsNumber(in, RunNode(in, arg, frame, epoch), acc)) return ERROR_VALUE;
-    if (MayHaveRun(arg) && CodeChanged(in, epoch))
-      return FoldRest<op>(in, Cdr(in, arg->link), frame, acc);
+    if (CodeChanged(in, epoch))
+      return FoldRest<op>(in, Cdr(in, link), frame, acc);
     arg = NextNode(arg);
   }
   for (; arg != end; arg = NextNode(arg)) {
+    Ref link = arg->link;
     float x;
     if (!AsNumber(in, RunNode(in, arg, frame, epoch), x) ||
         !Step<op>(in, acc, x))
       return ERROR_VALUE;
-    if (MayHaveRun(arg) && CodeChanged(in, epoch))
-      return FoldRest<op>(in, Cdr(in, arg->link), frame, acc);
+    if (CodeChanged(in, epoch))
+      return FoldRest<op>(in, Cdr(in, link), frame, acc);
   }
   return MakeNumber(in, acc);
 }
@@ -320,6 +518,7 @@ template <Op op>
                                                  Ref& result) {
   Ref a = SimpleValue(in, n + 1, frame);
   Ref b = SimpleValue(in, n + 2, frame);
+  if (a == ERROR_VALUE || b == ERROR_VALUE) return false;
   const Cell& ca = LiveCell(in, a);
   const Cell& cb = LiveCell(in, b);
   uint32_t top = in.cellTop;
@@ -345,9 +544,10 @@ Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 
 // A call form; its value is protected. Like the evaluator's, each is a
 // step and a level of nesting (CallLevel).
-template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t)>
+template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t),
+          bool userCall = false>
 Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
-  CallLevel level(in);
+  CallLevel<userCall> level(in);
   if (!level.Enter()) return ERROR_VALUE;
   return Protect(in, Run(in, n, frame, epoch));
 }
@@ -356,7 +556,7 @@ Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 template <Op op>
 Ref RunArithmeticForm(Interp& in, const CodeNode* n, Frame& frame,
                       uint32_t epoch) {
-  CallLevel level(in);
+  CallLevel<false> level(in);
   if (!level.Enter()) return ERROR_VALUE;
   Ref v;
   if (n->row != SIMPLE_PAIR || !RunSimplePair<op>(in, n, frame, v))
@@ -379,9 +579,30 @@ const CallRunner kCallRunners[] = {
     RunArithmeticForm<Op::Divide>,
     RunCallForm<RunNumericTest<1, BuiltinMinusp>>,
     RunCallForm<RunNumericTest<2, BuiltinNumEqual>>,
-    RunCallForm<RunUser>,
+    RunCallForm<RunSetq>,
+    RunCallForm<RunCons>,
+    RunCallForm<RunProgn>,
+    RunCallForm<RunAndOr<true>>,
+    RunCallForm<RunAndOr<false>>,
+    RunCallForm<RunLoop>,
+    RunCallForm<RunUser, true>,
 };
 static_assert(std::size(kCallRunners) == K_USER - K_SPECIAL + 1);
+
+Ref LearnGlobal(Interp& in, const CodeNode* n) {
+  int32_t g = FindGlobal(in, n->value);
+  if (g < 0) return UnboundVariable(in);
+  const_cast<CodeNode*>(n)->count = uint16_t(g + 1);
+  return Protect(in, in.globals[g].value);
+}
+
+Ref EvalDecoded(Interp& in, Ref form, Frame& frame) {
+  if (!in.decodeBodies || !IsList(in, form))
+    return EvalProtect(in, form, frame);
+  uint32_t at = DecodeForm(in, form, frame);
+  if (at == NO_CODE) return EvalProtect(in, form, frame);
+  return RunNode(in, in.code + at, frame, in.codeEpoch);
+}
 
 Ref DecodeAndRunBody(Interp& in, FunctionEntry& f, Ref definition, Ref body,
                      Frame& frame) {

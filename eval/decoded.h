@@ -29,10 +29,19 @@ enum CodeKind : uint8_t {
   K_DIVIDE,        //
   K_MINUSP,        // minusp and = (evaluated rows); children: the arguments
   K_NUMBER_EQUAL,  //
+  K_SETQ,          // row: 1 for a global target (count: its entry + 1, if it
+                   // had one then), 0 for a parameter (count: its slot);
+                   // children: the value
+  K_CONS,          // children: the car, the cdr
+  K_PROGN,         // children: the forms
+  K_AND,           //
+  K_OR,            //
+  K_LOOP,          // children: K_EXIT clauses and the other forms
   K_USER,          // value: the function's name; children: the arguments
   // Parts of call forms and bodies.
   K_CLAUSE,  // value: the clause; children: its test, then its body
   K_STOP,    // a clause that is not a list: cond ends with NIL there
+  K_EXIT,    // a loop's exit clause, as K_CLAUSE
   K_BODY,    // value: the body; children: its forms
 };
 
@@ -42,6 +51,11 @@ enum CodeKind : uint8_t {
 using CallRunner = Ref (*)(Interp& in, const CodeNode* node, Frame& frame,
                            uint32_t epoch);
 extern const CallRunner kCallRunners[];
+
+// The value of a K_GLOBAL node whose variable had no entry when it was read:
+// once the entry exists the node keeps it, since global variables are never
+// removed.
+[[gnu::noinline]] Ref LearnGlobal(Interp& in, const CodeNode* n);
 
 // The value of any decoded form node (see kCallRunners); variables and numbers
 // are evaluated in place.
@@ -55,9 +69,8 @@ extern const CallRunner kCallRunners[];
     return Protect(in, in.bindings[frame.base + n->value].value);
   if (kind == K_NUMBER) return PushCell(in, n->value) ? n->value : ERROR_VALUE;
   if (kind == K_GLOBAL) {
-    // A global variable keeps its entry once it has one.
-    int32_t g = n->count != 0 ? n->count - 1 : FindGlobal(in, n->value);
-    return g < 0 ? UnboundVariable(in) : Protect(in, in.globals[g].value);
+    if (n->count == 0) return LearnGlobal(in, n);
+    return Protect(in, in.globals[n->count - 1].value);
   }
   return EvalProtect(in, n->value, frame);
 }
@@ -83,15 +96,22 @@ inline bool CodeChanged(const Interp& in, uint32_t epoch) {
 constexpr uint32_t NO_CODE = 0xFFFFFFFFu;
 
 // The forms from node first up to end, as RunBody evaluates them.
+//
+// Every runner keeps to one rule: once a node's evaluation may have run
+// other code, it looks at the epoch before it reads a node again, and on a
+// change it reads nothing of the nodes any more (a decoding in a new epoch
+// may have put other nodes in their place); what it needs to go on by the
+// forms it has read from its nodes beforehand.
 [[gnu::always_inline]] inline Ref RunForms(Interp& in, const CodeNode* first,
                                            const CodeNode* end, Frame& frame,
                                            uint32_t epoch) {
   Ref result = in.NIL;
   for (const CodeNode* n = first; n != end; n = NextNode(n)) {
+    Ref link = n->link;
     result = RunNode(in, n, frame, epoch);
     if (result == ERROR_VALUE) return ERROR_VALUE;
     if (CodeChanged(in, epoch)) {
-      Ref rest = Cdr(in, n->link);
+      Ref rest = Cdr(in, link);
       return IsList(in, rest) ? RunBody(in, rest, frame) : result;
     }
   }

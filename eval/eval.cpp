@@ -71,7 +71,7 @@ bool CheckInterrupt(Interp& in) {
 // and the interrupt poll look (CallLevel); numbers and symbols never
 // recurse.
 Ref EvalCallProtect(Interp& in, Ref form, Frame& frame) {
-  CallLevel level(in);
+  CallLevel<> level(in);
   if (!level.Enter()) return ERROR_VALUE;
   const Cell& head = LiveCell(in, Car(in, form));
   if (head.tag != TAG_SYMBOL) return NotASymbolHead(in);
@@ -102,12 +102,16 @@ Ref Assign(Interp& in, Ref symbol, Ref value, Frame& frame) {
 
 Ref BuiltinQuote(Interp& in, CallArgs& a) { return Car(in, a.args); }
 
+Ref SetqTo(Interp& in, Ref args, Ref value, Frame& frame) {
+  Ref target = Car(in, args);
+  if (!IsSymbol(in, target)) return Fail(in, msg::SYNTAX_ERROR);
+  return Assign(in, target, value, frame);
+}
+
 Ref BuiltinSetq(Interp& in, CallArgs& a) {
   Ref value = EvalProtect(in, Car(in, Cdr(in, a.args)), *a.frame);
   if (value == ERROR_VALUE) return ERROR_VALUE;
-  Ref target = Car(in, a.args);
-  if (!IsSymbol(in, target)) return Fail(in, msg::SYNTAX_ERROR);
-  return Assign(in, target, value, *a.frame);
+  return SetqTo(in, a.args, value, *a.frame);
 }
 
 Ref BuiltinSet(Interp& in, CallArgs& a) {
@@ -115,23 +119,29 @@ Ref BuiltinSet(Interp& in, CallArgs& a) {
   return Assign(in, a.v[0], a.v[1], *a.frame);
 }
 
-Ref BuiltinAnd(Interp& in, CallArgs& a) {
-  for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
-    Ref v = EvalProtect(in, Car(in, p), *a.frame);
+Ref AndFrom(Interp& in, Ref p, Frame& frame) {
+  for (; IsList(in, p); p = Cdr(in, p)) {
+    Ref v = EvalProtect(in, Car(in, p), frame);
     if (v == ERROR_VALUE) return ERROR_VALUE;
     if (IsNil(in, v)) return in.NIL;
   }
   return in.T;
 }
 
-Ref BuiltinOr(Interp& in, CallArgs& a) {
-  for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
-    Ref v = EvalProtect(in, Car(in, p), *a.frame);
+Ref OrFrom(Interp& in, Ref p, Frame& frame) {
+  for (; IsList(in, p); p = Cdr(in, p)) {
+    Ref v = EvalProtect(in, Car(in, p), frame);
     if (v == ERROR_VALUE) return ERROR_VALUE;
     if (!IsNil(in, v)) return in.T;
   }
   return in.NIL;
 }
+
+Ref BuiltinAnd(Interp& in, CallArgs& a) {
+  return AndFrom(in, a.args, *a.frame);
+}
+
+Ref BuiltinOr(Interp& in, CallArgs& a) { return OrFrom(in, a.args, *a.frame); }
 
 Ref BuiltinEval(Interp& in, CallArgs& a) {
   Ref v = EvalProtect(in, Car(in, a.args), *a.frame);
@@ -158,28 +168,29 @@ Ref BuiltinCond(Interp& in, CallArgs& a) {
   return CondFrom(in, a.args, *a.frame);
 }
 
-Ref BuiltinLoop(Interp& in, CallArgs& a) {
-  // Each pass starts with the CellStack where the loop found it: what a
-  // pass made is kept only through variables and the structures they
-  // reach, so a loop runs for as long as its live data fits. A loop with no
-  // exit runs until the run is interrupted or the window closes.
-  const uint32_t depth = in.cellTop;
-  while (!RunMustStop(in)) {
-    for (Ref p = a.args; IsList(in, p); p = Cdr(in, p)) {
+Ref LoopFrom(Interp& in, Ref args, Ref rest, uint32_t depth, Frame& frame) {
+  for (;;) {
+    for (Ref p = rest; IsList(in, p); p = Cdr(in, p)) {
       Ref form = Car(in, p);
       if (IsList(in, form) && IsList(in, Car(in, form))) {
-        Ref test = EvalProtect(in, Car(in, form), *a.frame);
+        Ref test = EvalProtect(in, Car(in, form), frame);
         if (test == ERROR_VALUE) return ERROR_VALUE;
-        if (!IsNil(in, test)) return RunBody(in, Cdr(in, form), *a.frame);
-      } else if (EvalProtect(in, form, *a.frame) == ERROR_VALUE) {
+        if (!IsNil(in, test)) return RunBody(in, Cdr(in, form), frame);
+      } else if (EvalProtect(in, form, frame) == ERROR_VALUE) {
         return ERROR_VALUE;
       }
     }
-    VEX_ASSERT(in.cellTop >= depth && "a pass pops no further than its loop");
-    in.cellTop = depth;
-    SafePoint<false>(in);
+    EndLoopPass(in, depth);
+    if (RunMustStop(in)) return ERROR_VALUE;
+    rest = args;
   }
-  return ERROR_VALUE;
+}
+
+Ref BuiltinLoop(Interp& in, CallArgs& a) {
+  // A loop with no exit runs until the run is interrupted or the window
+  // closes.
+  if (RunMustStop(in)) return ERROR_VALUE;
+  return LoopFrom(in, a.args, a.args, in.cellTop, *a.frame);
 }
 
 Ref BuiltinGc(Interp& in, CallArgs&) {

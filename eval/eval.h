@@ -1,6 +1,7 @@
 // The evaluator: forms to values, the special forms, user-function calls.
 #pragma once
 
+#include "core/assert.h"
 #include "core/interp.h"
 #include "eval/builtins.h"
 #include "memory/memory.h"
@@ -29,6 +30,11 @@ inline Ref EvalProtect(Interp& in, Ref form, Frame& frame) {
   if (c.tag == TAG_LIST) return EvalCallProtect(in, form, frame);
   return EvalSymbolProtect(in, c.car, frame);
 }
+// The value of form in frame, as EvalProtect gives it: a call form is
+// decoded and its nodes run (a typed program, an expression of a loaded
+// file), anything else evaluated as it stands.
+Ref EvalDecoded(Interp& in, Ref form, Frame& frame);
+
 // Evaluates the forms of a list in order: the last value, NIL for none.
 inline Ref RunBody(Interp& in, Ref forms, Frame& frame) {
   Ref result = in.NIL;
@@ -106,7 +112,11 @@ inline void SafePoint(Interp& in) {
 // step of the run, where an interrupt or a spent step budget stops it, and
 // one level deeper, where too deep a nesting fails. Both engines evaluate
 // the same call forms in the same order and nesting, so they count alike
-// and stop at the same form.
+// and stop at the same form. The guard of the stack address, the last
+// resort, is looked at where the native stack can grow without bound: every
+// call form of the evaluator and every call of a user function (the other
+// nodes of a decoded body nest at most DECODE_DEPTH deep between two such).
+template <bool lookAtStack = true>
 class CallLevel {
  public:
   explicit CallLevel(Interp& in) : in_(in) { ++in.depth; }
@@ -116,7 +126,7 @@ class CallLevel {
   // False when the form is not evaluated: after "評価の入れ子が深すぎます。
   // 実行を中止しました", or for a run that has to stop.
   [[gnu::always_inline]] bool Enter() {
-    if (in_.depth > in_.depthLimit || !StackHasRoom(in_)) {
+    if (in_.depth > in_.depthLimit || (lookAtStack && !StackHasRoom(in_))) {
       NestingTooDeep(in_);
       return false;
     }
@@ -126,6 +136,32 @@ class CallLevel {
  private:
   Interp& in_;
 };
+
+// The end of a pass of loop: the CellStack goes back to depth, where it
+// stood when the loop began, so what the pass made is kept only through
+// variables and the structures they reach, and so a loop runs for as long as
+// its live data fits; then the safe point.
+inline void EndLoopPass(Interp& in, uint32_t depth) {
+  VEX_ASSERT(in.cellTop >= depth && "a pass pops no further than its loop");
+  in.cellTop = depth;
+  SafePoint<false>(in);
+}
+
+// What the special forms do from a point on, for the decoded nodes that hand
+// the rest of their form to the evaluator when the code changes under them
+// (eval/decoded.cpp):
+// setq's assignment of value, once evaluated, to the target in args;
+Ref SetqTo(Interp& in, Ref args, Ref value, Frame& frame);
+// and and or over the argument forms from the list Cell p on;
+Ref AndFrom(Interp& in, Ref p, Frame& frame);
+Ref OrFrom(Interp& in, Ref p, Frame& frame);
+// loop over the forms args, whose CellStack stood at depth when it began,
+// going on in the middle of a pass with the forms from the list Cell rest on
+// (a pass is complete when rest is no list Cell).
+Ref LoopFrom(Interp& in, Ref args, Ref rest, uint32_t depth, Frame& frame);
+// A new list Cell (NIL . NIL) rooted on the CellStack, as cons and list take
+// it before their arguments are evaluated (eval/lists.cpp).
+Ref RootedCell(Interp& in);
 
 // Calls the user function a form names (eval/functions.cpp).
 Ref CallFunction(Interp& in, Ref form, Frame& frame);

@@ -56,11 +56,12 @@ struct NodeArguments {
     const CodeNode* arg = call + 1;
     uint32_t count = std::min(n, uint32_t(call->count));
     for (uint32_t i = 0; i < count; ++i) {
+      Ref link = arg->link;
       Ref v = RunNode(in, arg, caller, epoch);
       if (v == ERROR_VALUE) return false;
       b[i].value = v;
       if (CodeChanged(in, epoch))
-        return EvaluateForms(in, Cdr(in, arg->link), i + 1, b, n, caller);
+        return EvaluateForms(in, Cdr(in, link), i + 1, b, n, caller);
       arg = NextNode(arg);
     }
     return true;

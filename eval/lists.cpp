@@ -10,16 +10,11 @@
 
 namespace vex {
 
-namespace {
-
-// A new list Cell (NIL . NIL), rooted on the CellStack.
 Ref RootedCell(Interp& in) {
   Ref c = MakeList(in, in.NIL, in.NIL);
   if (c == ERROR_VALUE || !PushCell(in, c)) return ERROR_VALUE;
   return c;
 }
-
-}  // namespace
 
 Ref BuiltinCar(Interp& in, CallArgs& a) {
   if (!IsList(in, a.v[0])) return Fail(in, msg::SYNTAX_ERROR);

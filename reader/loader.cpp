@@ -113,7 +113,7 @@ Ref LoadFile(Interp& in, std::u16string_view name, Frame& frame) {
     if (!ExpandQuotes(in, text)) return ERROR_VALUE;
     Ref form = ParseText(in, text);
     if (form == ERROR_VALUE) return ERROR_VALUE;
-    if (EvalProtect(in, form, frame) == ERROR_VALUE) return ERROR_VALUE;
+    if (EvalDecoded(in, form, frame) == ERROR_VALUE) return ERROR_VALUE;
   }
 }
 
