@@ -36,8 +36,6 @@ namespace {
 // part) by its forms.
 constexpr uint32_t BODY_NODES = 1 << 16;
 constexpr int DECODE_DEPTH = 48;
-// The row of an arithmetic node whose two arguments are simple (below).
-constexpr uint8_t SIMPLE_PAIR = 1;
 
 // A variable or a number: one node whose value is found without evaluating
 // anything, and without failing once a global variable has its entry.
@@ -473,14 +471,6 @@ Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   }
 }
 
-// The value of a simple node (IsSimple), or ERROR_VALUE for a global
-// variable without an entry yet.
-inline Ref SimpleValue(const Interp& in, const CodeNode* n,
-                       const Frame& frame) {
-  if (n->kind == K_NUMBER) return n->value;
-  if (n->kind == K_LOCAL) return in.bindings[frame.base + n->value].value;
-  return n->count != 0 ? in.globals[n->count - 1].value : ERROR_VALUE;
-}
 // + and * from their identity; - and / from their first argument, over
 // arguments evaluated one by one.
 template <Op op>

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/interp.h"
+#include "eval/arith.h"
 #include "eval/eval.h"
 #include "memory/memory.h"
 
@@ -57,12 +58,72 @@ extern const CallRunner kCallRunners[];
 // removed.
 [[gnu::noinline]] Ref LearnGlobal(Interp& in, const CodeNode* n);
 
+// The row of an arithmetic node whose two arguments are simple: variables
+// or numbers, whose values are found without evaluating anything.
+constexpr uint8_t SIMPLE_PAIR = 1;
+
+// The value of a simple node, or ERROR_VALUE for a global variable without
+// an entry yet.
+[[gnu::always_inline]] inline Ref SimpleValue(const Interp& in,
+                                              const CodeNode* n,
+                                              const Frame& frame) {
+  if (n->kind == K_NUMBER) return n->value;
+  if (n->kind == K_LOCAL) return in.bindings[frame.base + n->value].value;
+  return n->count != 0 ? in.globals[n->count - 1].value : ERROR_VALUE;
+}
+
+// The common case of arithmetic on a simple pair, done whole or not at all:
+// both values are numbers, no zero divides, the CellStack has room for the
+// three pushes, the Cell and NumberSlot under the cursors can be taken, and
+// the step neither nests too deep nor is one that looks at the flags. Then
+// the node's value, after the steps, pushes and allocations its runner
+// makes; else ERROR_VALUE, having done nothing, and the runner goes the
+// long way.
+template <Op op>
+[[gnu::always_inline]] inline Ref PairArithmetic(Interp& in, const CodeNode* n,
+                                                 const Frame& frame) {
+  Ref a = SimpleValue(in, n + 1, frame);
+  Ref b = SimpleValue(in, n + 2, frame);
+  if (a == ERROR_VALUE || b == ERROR_VALUE) return ERROR_VALUE;
+  const Cell& ca = LiveCell(in, a);
+  const Cell& cb = LiveCell(in, b);
+  uint32_t top = in.cellTop;
+  if (ca.tag != TAG_NUMBER || cb.tag != TAG_NUMBER ||
+      top + 3 >= uint32_t(CELL_STACK_CAPACITY - 1) ||
+      in.depth >= in.depthLimit || in.pollCountdown < 1 ||
+      !CellUnderCursorIsTakeable(in) || !SlotUnderCursorIsTakeable(in))
+    return ERROR_VALUE;
+  float x = in.numbers[ca.car].value;
+  float y = in.numbers[cb.car].value;
+  if (op == Op::Divide && y == 0.0f) return ERROR_VALUE;
+  if (op == Op::Add || op == Op::Multiply)
+    x = ApplyOp<op>(op == Op::Add ? 0.0f : 1.0f, x);
+  --in.pollCountdown;
+  Ref c = TakeCellUnderCursor(in);
+  Cell& cell = in.cells[c];
+  cell.tag = TAG_NUMBER;
+  cell.car = uint32_t(TakeSlotUnderCursor(in, ApplyOp<op>(x, y)));
+  in.cellStack[top] = a;
+  in.cellStack[top + 1] = b;
+  in.cellStack[top + 2] = c;
+  in.cellTop = top + 3;
+  return c;
+}
+
 // The value of any decoded form node (see kCallRunners); variables and numbers
-// are evaluated in place.
+// are evaluated in place, and so is the common case of arithmetic on a
+// simple pair.
 [[gnu::always_inline]] inline Ref RunNode(Interp& in, const CodeNode* n,
                                           Frame& frame, uint32_t epoch) {
   // Tests rather than a jump table: each site mostly sees one or two kinds.
   uint8_t kind = n->kind;
+  if (kind >= K_ADD && kind <= K_DIVIDE && n->row == SIMPLE_PAIR) {
+    Ref v = kind == K_ADD        ? PairArithmetic<Op::Add>(in, n, frame)
+            : kind == K_SUBTRACT ? PairArithmetic<Op::Subtract>(in, n, frame)
+            : kind == K_MULTIPLY ? PairArithmetic<Op::Multiply>(in, n, frame)
+                                 : PairArithmetic<Op::Divide>(in, n, frame);
+    if (v != ERROR_VALUE) return v;
+  }
   if (kind >= K_SPECIAL)
     return kCallRunners[kind - K_SPECIAL](in, n, frame, epoch);
   if (kind == K_LOCAL)
