@@ -5,7 +5,7 @@
 #include <string>
 
 #include "shell/app.h"
-#include "shell/printer.h"
+#include "shell/print_dialog.h"
 #include "shell/resource.h"
 
 namespace vexshell {

@@ -1,4 +1,4 @@
-// The printer of one printout, chosen in the print dialog.
+// The print dialog and the printer page of one printout (Win32 GDI).
 #pragma once
 
 #include <memory>

@@ -4,7 +4,7 @@
 // mode and device names it hands back are freed at once, so nothing is left
 // behind per print. The page owns the printer DC and deletes it when the
 // print routine is done with it.
-#include "shell/printer.h"
+#include "shell/print_dialog.h"
 
 #include <commdlg.h>
 
