@@ -359,6 +359,7 @@ Ref RunNumericTest(Interp& in, const CodeNode* n, Frame& frame,
 Ref RunCond(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   const CodeNode* end = NextNode(n);
   for (const CodeNode* c = n + 1; c != end; c = NextNode(c)) {
+    if (RunMustStop(in)) return ERROR_VALUE;
     if (c->kind == K_STOP) return in.NIL;
     Ref clause = c->value;
     Ref link = c->link;
@@ -385,6 +386,7 @@ template <bool isAnd>
 Ref RunAndOr(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   const CodeNode* end = NextNode(n);
   for (const CodeNode* c = n + 1; c != end; c = NextNode(c)) {
+    if (RunMustStop(in)) return ERROR_VALUE;
     Ref link = c->link;
     Ref v = RunNode(in, c, frame, epoch);
     if (v == ERROR_VALUE) return ERROR_VALUE;
@@ -448,6 +450,7 @@ Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   const CodeNode* end = NextNode(n);
   for (;;) {
     for (const CodeNode* c = n + 1; c != end; c = NextNode(c)) {
+      if (RunMustStop(in)) return ERROR_VALUE;
       Ref link = c->link;
       if (c->kind == K_EXIT) {
         Ref clause = c->value;

@@ -168,6 +168,7 @@ constexpr uint32_t NO_CODE = 0xFFFFFFFFu;
                                            uint32_t epoch) {
   Ref result = in.NIL;
   for (const CodeNode* n = first; n != end; n = NextNode(n)) {
+    if (RunMustStop(in)) return ERROR_VALUE;
     Ref link = n->link;
     result = RunNode(in, n, frame, epoch);
     if (result == ERROR_VALUE) return ERROR_VALUE;

@@ -19,8 +19,10 @@
 namespace vex {
 
 int32_t ListLength(Interp& in, Ref list) {
+  // A chain longer than all the Cells ever handed out is circular.
+  int32_t most = int32_t(in.cellHigh) + 1;
   int32_t n = 0;
-  for (; IsList(in, list); list = Cdr(in, list)) ++n;
+  for (; IsList(in, list) && n < most; list = Cdr(in, list)) ++n;
   return n;
 }
 
@@ -121,6 +123,7 @@ Ref BuiltinSet(Interp& in, CallArgs& a) {
 
 Ref AndFrom(Interp& in, Ref p, Frame& frame) {
   for (; IsList(in, p); p = Cdr(in, p)) {
+    if (RunMustStop(in)) return ERROR_VALUE;
     Ref v = EvalProtect(in, Car(in, p), frame);
     if (v == ERROR_VALUE) return ERROR_VALUE;
     if (IsNil(in, v)) return in.NIL;
@@ -130,6 +133,7 @@ Ref AndFrom(Interp& in, Ref p, Frame& frame) {
 
 Ref OrFrom(Interp& in, Ref p, Frame& frame) {
   for (; IsList(in, p); p = Cdr(in, p)) {
+    if (RunMustStop(in)) return ERROR_VALUE;
     Ref v = EvalProtect(in, Car(in, p), frame);
     if (v == ERROR_VALUE) return ERROR_VALUE;
     if (!IsNil(in, v)) return in.T;
@@ -155,6 +159,7 @@ Ref BuiltinProgn(Interp& in, CallArgs& a) {
 
 Ref CondFrom(Interp& in, Ref clauses, Frame& frame) {
   for (Ref p = clauses; IsList(in, p); p = Cdr(in, p)) {
+    if (RunMustStop(in)) return ERROR_VALUE;
     Ref clause = Car(in, p);
     if (!IsList(in, clause)) return in.NIL;
     Ref test = EvalProtect(in, Car(in, clause), frame);
@@ -171,6 +176,7 @@ Ref BuiltinCond(Interp& in, CallArgs& a) {
 Ref LoopFrom(Interp& in, Ref args, Ref rest, uint32_t depth, Frame& frame) {
   for (;;) {
     for (Ref p = rest; IsList(in, p); p = Cdr(in, p)) {
+      if (RunMustStop(in)) return ERROR_VALUE;
       Ref form = Car(in, p);
       if (IsList(in, form) && IsList(in, Car(in, form))) {
         Ref test = EvalProtect(in, Car(in, form), frame);

@@ -35,10 +35,23 @@ inline Ref EvalProtect(Interp& in, Ref form, Frame& frame) {
 // file), anything else evaluated as it stands.
 Ref EvalDecoded(Interp& in, Ref form, Frame& frame);
 
+// RunMustStop's look at the flags (below), every INTERRUPT_INTERVAL calls.
+bool CheckInterrupt(Interp& in);
+// True when the run has to stop: interrupted, out of steps, or the window is
+// closing. Shows "実行を中断しました" for an interrupt or a spent budget.
+// Cheap: it looks at the flags only every INTERRUPT_INTERVAL calls.
+inline bool RunMustStop(Interp& in) {
+  if (--in.pollCountdown >= 0) return false;
+  return CheckInterrupt(in);
+}
+
 // Evaluates the forms of a list in order: the last value, NIL for none.
+// Each form is a step, as each element of and, or, cond and loop is: a list
+// made circular runs on only until the run is stopped.
 inline Ref RunBody(Interp& in, Ref forms, Frame& frame) {
   Ref result = in.NIL;
   for (; LiveCell(in, forms).tag == TAG_LIST; forms = Cdr(in, forms)) {
+    if (RunMustStop(in)) return ERROR_VALUE;
     result = EvalProtect(in, Car(in, forms), frame);
     if (result == ERROR_VALUE) return ERROR_VALUE;
   }
@@ -69,16 +82,6 @@ inline bool StackHasRoom(const Interp& in) {
 // cond's clauses from the list clauses on, in frame: the value of the body
 // of the first clause whose test is not NIL, else NIL.
 Ref CondFrom(Interp& in, Ref clauses, Frame& frame);
-
-// RunMustStop's look at the flags (below), every INTERRUPT_INTERVAL calls.
-bool CheckInterrupt(Interp& in);
-// True when the run has to stop: interrupted, out of steps, or the window is
-// closing. Shows "実行を中断しました" for an interrupt or a spent budget.
-// Cheap: it looks at the flags only every INTERRUPT_INTERVAL calls.
-inline bool RunMustStop(Interp& in) {
-  if (--in.pollCountdown >= 0) return false;
-  return CheckInterrupt(in);
-}
 
 // A safe point, where every value the evaluation still needs is on a root:
 // a named call before its body runs, and loop between two passes. At a
