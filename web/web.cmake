@@ -39,3 +39,21 @@ target_link_options(vexilon-web PRIVATE
   -sFILESYSTEM=0
   -sEXPORTED_FUNCTIONS=_malloc,_free
   -sEXPORTED_RUNTIME_METHODS=UTF16ToString,UTF8ToString)
+
+# The page, and the site's files: the start-up library and the examples,
+# which the page puts in its file system. index.html lists them.
+file(GLOB VEX_EXAMPLE_FILES RELATIVE ${PROJECT_SOURCE_DIR}
+     CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.LSP)
+set(VEX_SITE_FILES src/vexsys.LSP ${VEX_EXAMPLE_FILES})
+list(TRANSFORM VEX_SITE_FILES PREPEND "\"" OUTPUT_VARIABLE VEX_QUOTED)
+list(TRANSFORM VEX_QUOTED APPEND "\"")
+list(JOIN VEX_QUOTED ", " VEX_SITE_FILE_LIST)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/index.html ${VEX_SITE}/index.html
+               @ONLY)
+foreach(page page.js sw.js page.css)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/${page} ${VEX_SITE}/${page}
+                 COPYONLY)
+endforeach()
+foreach(file ${VEX_SITE_FILES})
+  configure_file(${PROJECT_SOURCE_DIR}/${file} ${VEX_SITE}/${file} COPYONLY)
+endforeach()
