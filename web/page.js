@@ -42,7 +42,14 @@
     const response = await fetch(name);
     return [name, new Uint8Array(await response.arrayBuffer())];
   }));
-  const vex = await createVexilon();
+  let vex;
+  try {
+    vex = await createVexilon();
+  } catch {
+    $("title").textContent = "このブラウザでは動きません (the module could not start)";
+    document.body.dataset.state = "closed";
+    return;
+  }
 
   // Texts go in as UTF-16 and bytes as they are, in memory of the module
   // for the length of one call.
@@ -79,10 +86,14 @@
   // A run shows as one at once, however soon it ends: the frame after
   // shows its end and its title together.
   const run = text => { if (withUnits(text, vex._web_run)) showState("running"); };
+  // A link's program fills the text, not the text kept: that is kept until
+  // the user changes the text. The address loses the program, so that
+  // loading the page again shows the text kept.
   const linked = /^#program=(.*)$/s.exec(location.hash);
   let pending = null;
   if (linked) {
     try { pending = decodeURIComponent(linked[1]); } catch { pending = null; }
+    history.replaceState(null, "", location.href.split("#")[0]);
   }
   editor.value = pending ?? localStorage.getItem(STORE) ?? "";
   const keep = () => { try { localStorage.setItem(STORE, editor.value); } catch {} };
@@ -93,7 +104,6 @@
   $("help").onclick = () => vex._web_version();
   $("link").onclick = () => {
     const url = location.href.split("#")[0] + "#program=" + encodeURIComponent(editor.value);
-    history.replaceState(null, "", url);
     const field = $("link-text");
     field.hidden = false;
     field.value = url;
@@ -253,10 +263,8 @@
       if (pending !== null) run(pending);
     }
     // A fatal condition ended the program: once its message has been read,
-    // it starts again, with the text kept and without the link's program.
-    if (state === "closed" && wasIdle && !box.open) {
-      location.replace(location.href.split("#")[0]);
-    }
+    // it starts again, with the text kept.
+    if (state === "closed" && wasIdle && !box.open) location.reload();
   }
 
   (function frame() {
