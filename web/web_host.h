@@ -8,8 +8,9 @@
 // until the page takes it at its next animation frame. The interpreter's
 // thread waits where the window program's interpreter thread waits: while
 // a message box is open, while the print dialog is up, between two looks at
-// the mouse, and in sleep. Every field below is guarded by lock_; the
-// pointer state and the key are the interpreter's own, under its input lock.
+// the mouse, and in sleep. The fields from lock_ on are guarded by it; the
+// pixels keep their own order, and the pointer state and the key are the
+// interpreter's, under its input lock.
 #pragma once
 
 #include <condition_variable>
