@@ -20,6 +20,7 @@
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "core/host.h"
 
@@ -46,12 +47,17 @@ constexpr int32_t LOCAL_STACK_CAPACITY = 3200000;
 // Room for the Bindings of all running Frames; running out is the
 // non-fatal "cannot reserve a Frame" failure of a call.
 constexpr int32_t BINDING_ARENA_CAPACITY = 4000000;
+// The marks of codeCells.
+constexpr uint8_t CODE_OF_FUNCTION = 1;
+constexpr uint8_t CODE_OF_FORM = 2;
 // Nodes of decoded function bodies; a body that does not fit runs as it is.
 constexpr int32_t CODE_CAPACITY = 1 << 20;
 constexpr int32_t GC_THRESHOLD = 1000;
-// Allocations between early reclaims at least (more when much is in use).
-constexpr int32_t RECLAIM_CELLS = 1 << 20;
-constexpr int32_t RECLAIM_NUMBERS = 1 << 18;
+// Allocations between two reclaims at least (more while many Cells are in
+// use: memory.cpp, ReclaimBudget). Small, so that a loop touches a few
+// megabytes whatever it makes.
+constexpr int32_t RECLAIM_CELLS = 1 << 18;
+constexpr int32_t RECLAIM_NUMBERS = 1 << 16;
 constexpr int32_t INTERRUPT_INTERVAL = 1024;
 // What a collection costs a run with a step budget: one step for this many
 // elements of the areas it passes over.
@@ -199,8 +205,14 @@ struct Interp {
   // has read; storing into such a Cell, or handing it out again, advances
   // codeEpoch, and that retires every decoded body at once, running ones
   // included (they go on by the forms themselves).
+  // A Cell's byte holds CODE_OF_FUNCTION when a function's body was read
+  // from it, CODE_OF_FORM when a form run once (a typed program, an
+  // expression of a loaded file) was: those marks go when the form has run
+  // (transientCode lists them), so that handing its Cells out again retires
+  // nothing.
   uint8_t* codeCells = nullptr;  // indexed like cells
   uint32_t codeCellsHigh = 0;    // no Cell from here on is marked
+  std::vector<Ref> transientCode;
   CodeNode* code = nullptr;
   uint32_t codeTop = 0;
   uint32_t codeEpoch = 1;

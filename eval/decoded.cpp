@@ -47,8 +47,12 @@ bool IsSimple(const CodeNode& n) {
 class Decoder {
  public:
   Decoder(Interp& in, const Binding* params, uint32_t paramCount,
-          uint32_t limit)
-      : in_(in), params_(params), paramCount_(paramCount), limit_(limit) {}
+          uint32_t limit, uint8_t mark)
+      : in_(in),
+        params_(params),
+        paramCount_(paramCount),
+        limit_(limit),
+        mark_(mark) {}
 
   bool failed() const { return failed_; }
 
@@ -63,7 +67,10 @@ class Decoder {
   }
   // Marks a list Cell as read by a decoding; returns it.
   Ref Read(Ref cell) {
-    in_.codeCells[cell] = 1;
+    uint8_t& marks = in_.codeCells[cell];
+    if (mark_ == CODE_OF_FORM && (marks & CODE_OF_FORM) == 0)
+      in_.transientCode.push_back(cell);
+    marks |= mark_;
     in_.codeCellsHigh = std::max(in_.codeCellsHigh, cell + 1);
     return cell;
   }
@@ -88,6 +95,7 @@ class Decoder {
   const Binding* params_;
   uint32_t paramCount_;
   uint32_t limit_;
+  uint8_t mark_;
   bool failed_ = false;
 };
 
@@ -285,7 +293,8 @@ void PrepareCodeArea(Interp& in) {
 uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
   PrepareCodeArea(in);
   const Binding* params = in.bindings + frame.base;
-  Decoder d(in, params, uint32_t(frame.count), in.codeTop + BODY_NODES);
+  Decoder d(in, params, uint32_t(frame.count), in.codeTop + BODY_NODES,
+            CODE_OF_FUNCTION);
   // The parameter list decided the slots; the definition holds it and the
   // body.
   d.Read(definition);
@@ -304,7 +313,7 @@ uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
 uint32_t DecodeForm(Interp& in, Ref form, const Frame& frame) {
   PrepareCodeArea(in);
   Decoder d(in, in.bindings + frame.base, uint32_t(frame.count),
-            in.codeTop + BODY_NODES);
+            in.codeTop + BODY_NODES, CODE_OF_FORM);
   uint32_t at = in.codeTop;
   d.Form(form, ERROR_VALUE, 0);
   if (!d.failed()) return at;
@@ -592,9 +601,17 @@ Ref LearnGlobal(Interp& in, const CodeNode* n) {
 Ref EvalDecoded(Interp& in, Ref form, Frame& frame) {
   if (!in.decodeBodies || !IsList(in, form))
     return EvalProtect(in, form, frame);
+  size_t marked = in.transientCode.size();
   uint32_t at = DecodeForm(in, form, frame);
-  if (at == NO_CODE) return EvalProtect(in, form, frame);
-  return RunNode(in, in.code + at, frame, in.codeEpoch);
+  Ref v = at == NO_CODE ? EvalProtect(in, form, frame)
+                        : RunNode(in, in.code + at, frame, in.codeEpoch);
+  // The form has run: its nodes are dead, and its Cells may be handed out
+  // again without retiring anything. A function's body read from the same
+  // Cells keeps its own mark.
+  for (size_t i = marked; i < in.transientCode.size(); ++i)
+    in.codeCells[in.transientCode[i]] &= uint8_t(~CODE_OF_FORM);
+  in.transientCode.resize(marked);
+  return v;
 }
 
 Ref DecodeAndRunBody(Interp& in, FunctionEntry& f, Ref definition, Ref body,

@@ -239,17 +239,18 @@ void ForgetCodeCell(Interp& in, Ref cell) {
 namespace {
 
 // How many elements may be taken from an area before the next reclaim,
-// given what is free and what the last reclaim found: as many as are in
-// use, at least least, so that the cost of a reclaim stays in proportion to
-// the work between two; but at most half of what is free, so that a program
-// keeps reclaiming as live data fills the area and the area is full only
-// when live data fills it. When the last reclaim found little garbage in
-// what had been made since the one before, the program is building data
-// that a reclaim soon would only mark again: then seven eighths.
-int32_t ReclaimBudget(int32_t capacity, int32_t free, int32_t least,
+// given what is free and what the last reclaim found: at least least, and
+// at least as many as the Cells in use (a reclaim marks those), so that the
+// cost of a reclaim stays in proportion to the work between two; but at
+// most half of what is free, so that a program keeps reclaiming as live data
+// fills the area and the area is full only when live data fills it. When
+// the last reclaim found little garbage in what had been made since the one
+// before, the program is building data that a reclaim soon would only mark
+// again: then seven eighths.
+int32_t ReclaimBudget(int32_t free, int32_t least, int32_t usedCells,
                       int32_t made, int32_t freed) {
   int32_t share = freed < made / 8 ? free - free / 8 : free / 2;
-  return std::min(std::max(least, capacity - free), share);
+  return std::min(std::max(least, usedCells), share);
 }
 
 }  // namespace
@@ -257,13 +258,13 @@ int32_t ReclaimBudget(int32_t capacity, int32_t free, int32_t least,
 void ScheduleReclaim(Interp& in, int32_t cellsBefore, int32_t numbersBefore) {
   in.cellCursor = 0;
   in.numberCursor = 0;
+  int32_t usedCells = CELL_CAPACITY - in.FreeCells;
   in.reclaimCells =
-      in.FreeCells - ReclaimBudget(CELL_CAPACITY, in.FreeCells, RECLAIM_CELLS,
+      in.FreeCells - ReclaimBudget(in.FreeCells, RECLAIM_CELLS, usedCells,
                                    in.scheduledFreeCells - cellsBefore,
                                    in.FreeCells - cellsBefore);
   in.reclaimNumbers =
-      in.FreeNumbers - ReclaimBudget(NUMBER_CAPACITY, in.FreeNumbers,
-                                     RECLAIM_NUMBERS,
+      in.FreeNumbers - ReclaimBudget(in.FreeNumbers, RECLAIM_NUMBERS, usedCells,
                                      in.scheduledFreeNumbers - numbersBefore,
                                      in.FreeNumbers - numbersBefore);
   in.scheduledFreeCells = in.FreeCells;
