@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # CI, Windows side: installs the mingw-w64 cross compilers and Wine (64- and
 # 32-bit), builds vexilon.exe and vexilon-cli.exe for x86_64 and i686 with
-# their release zips, and under Wine runs the GUI tests of each build, then
-# the programs of each unpacked zip. Wine's null graphics driver runs the GUI
-# tests without an X server; CUPS with a PDF queue as the default printer
-# lets them print pages and look at them.
+# their release zips, and under Wine runs the GUI tests and the console
+# program of each unpacked zip. Wine's null graphics driver runs the GUI tests
+# without an X server; CUPS with a PDF queue as the default printer lets them
+# print pages and look at them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . shell/wine-env.sh
@@ -22,19 +22,15 @@ for preset in win64 win32; do
   cmake --preset "$preset" -DVEX_WERROR=ON
   cmake --build --preset "$preset" --target all package
 
-  echo "== $preset: GUI tests under Wine"
-  mkdir -p "$work/$preset"
-  timeout 900 "$VEX_WINE" "$build/vexilon-gui-test.exe" \
-    "$(winepath_of "$build/vexilon.exe")" \
-    "$(winepath_of src/vexsys.LSP)" "$(winepath_of "$work/$preset")" \
-    "$(winepath_of "$HOME/PDF")"
-
-  echo "== $preset: the release zip, unpacked, under Wine"
+  echo "== $preset: GUI tests under Wine, on the unpacked release zip"
   zip=$PWD/$build/vexilon-3.15-$preset.zip
   (cd "$work" && cmake -E tar xf "$zip")
   release=$work/vexilon-3.15-$preset
-  timeout 300 "$VEX_WINE" "$build/vexilon-gui-test.exe" --release \
-    "$(winepath_of "$release")"
+  mkdir -p "$work/$preset"
+  timeout 600 "$VEX_WINE" "$build/vexilon-gui-test.exe" \
+    "$(winepath_of "$release/vexilon.exe")" "$(winepath_of "$work/$preset")" \
+    "$(winepath_of "$HOME/PDF")"
+
   answer=$(echo '(+ 1 2)' | timeout 60 "$VEX_WINE" "$release/vexilon-cli.exe" |
     tr -d '\r')
   if [ "$answer" != "3.000000 " ]; then

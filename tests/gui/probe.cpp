@@ -3,115 +3,100 @@
 // under Wine: the window answers WM_PRINTCLIENT with its BackBuffer.
 #include "tests/gui/probe.h"
 
-#include <windows.h>
+#include <cstddef>
 
-#include <cstring>
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // this DLL's module
 
 namespace {
 
-vexgui::Shared* OpenShared() {
-  static vexgui::Shared* shared = nullptr;
-  if (shared != nullptr) return shared;
-  HANDLE mapping =
-      OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, vexgui::SHARED_NAME);
-  if (mapping == nullptr) return nullptr;
-  shared = static_cast<vexgui::Shared*>(
-      MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
-  return shared;
-}
+HANDLE mapping = nullptr;
 
-// Draws window's client area into a 32-bit DIB and copies it out.
-void Capture(HWND window, vexgui::Shared& shared) {
+// Draws the client area into a top-down DIB whose bits are the shared
+// block's pixels.
+void Capture(HWND window) {
   RECT client;
   GetClientRect(window, &client);
-  int width = client.right;
-  int height = client.bottom;
-  if (width <= 0 || height <= 0 ||
-      int64_t(width) * height > vexgui::MAX_CAPTURE_PIXELS) {
-    shared.width = shared.height = 0;
-    return;
-  }
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down rows
+  info.bmiHeader.biWidth = client.right;
+  info.bmiHeader.biHeight = -client.bottom;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap =
-      CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, mapping,
+                                    offsetof(vexgui::Shared, pixels));
   HGDIOBJ old = SelectObject(dc, bitmap);
   SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
                PRF_CLIENT);
   GdiFlush();
-  std::memcpy(shared.pixels, bits, size_t(width) * height * 4);
-  shared.width = width;
-  shared.height = height;
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
+  VexProbeShared()->width = bitmap != nullptr ? client.right : 0;
+  VexProbeShared()->height = client.bottom;
+  DeleteObject(SelectObject(dc, old));
   DeleteDC(dc);
 }
 
+// The program's import of CreateThread, and the system's CreateThread.
+ULONG_PTR* threadImport = nullptr;
+ULONG_PTR createThread = 0;
+
+// Stands in for CreateThread once: fails as the system does when it has no
+// room for another thread, and puts the system's back.
 HANDLE WINAPI RefuseThread(LPSECURITY_ATTRIBUTES, SIZE_T,
                            LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
+  *threadImport = createThread;
   SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return nullptr;
 }
 
-// Points the program's import of CreateThread at RefuseThread (refuse) or
-// back at the system's.
-void RefuseThreads(bool refuse) {
-  using Address = decltype(IMAGE_THUNK_DATA{}.u1.Function);
-  static Address original = 0;
+void RefuseNextThread() {
   auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
   auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
       base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& imports =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  auto* dll =
-      reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-  for (; dll->Name != 0; ++dll) {
-    auto* name =
-        reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-    for (; name->u1.AddressOfData != 0; ++name, ++slot) {
-      if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
-      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(
-          base + name->u1.AddressOfData);
-      if (std::strcmp(reinterpret_cast<char*>(byName->Name), "CreateThread") !=
-          0) {
-        continue;
-      }
-      Address& target = slot->u1.Function;
-      if (original == 0) original = target;
-      DWORD was;
-      VirtualProtect(&target, sizeof target, PAGE_READWRITE, &was);
-      target = refuse ? reinterpret_cast<Address>(&RefuseThread) : original;
-      VirtualProtect(&target, sizeof target, was, &was);
-    }
+  auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+      base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT]
+                 .VirtualAddress);
+  createThread = reinterpret_cast<ULONG_PTR>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateThread"));
+  for (; threadImport == nullptr && dll->Name != 0; ++dll) {
+    auto* slot = reinterpret_cast<ULONG_PTR*>(base + dll->FirstThunk);
+    while (*slot != 0 && *slot != createThread) ++slot;
+    if (*slot != 0) threadImport = slot;
   }
+  DWORD was;
+  if (threadImport != nullptr &&
+      VirtualProtect(threadImport, sizeof(ULONG_PTR), PAGE_READWRITE, &was)) {
+    *threadImport = reinterpret_cast<ULONG_PTR>(&RefuseThread);
+  }
+}
+
+// Answers markers as they are taken from the queue.
+LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+  static const UINT marker = RegisterWindowMessageW(vexgui::MARKER_MESSAGE);
+  auto* message = reinterpret_cast<MSG*>(lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE && message->message == marker &&
+      VexProbeShared() != nullptr) {
+    if (message->lParam & vexgui::MARKER_CAPTURE) Capture(message->hwnd);
+    if (message->lParam & vexgui::MARKER_REFUSE_THREAD) RefuseNextThread();
+    InterlockedExchange(
+        reinterpret_cast<volatile LONG*>(&VexProbeShared()->seen),
+        static_cast<LONG>(message->wParam));
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace
 
-// WH_GETMESSAGE hook: records markers as they are taken from the queue.
-extern "C" __declspec(dllexport) LRESULT CALLBACK
-    VexProbeHook(int code, WPARAM wParam, LPARAM lParam) {
-  static const UINT marker = RegisterWindowMessageW(vexgui::MARKER_MESSAGE);
-  auto* message = reinterpret_cast<MSG*>(lParam);
-  if (code == HC_ACTION && wParam == PM_REMOVE && message->message == marker) {
-    if (vexgui::Shared* shared = OpenShared()) {
-      if (message->lParam & vexgui::MARKER_CAPTURE) {
-        Capture(message->hwnd, *shared);
-      }
-      static bool refusing = false;
-      bool refuse = (message->lParam & vexgui::MARKER_NO_THREADS) != 0;
-      if (refuse != refusing) RefuseThreads(refusing = refuse);
-      InterlockedExchange(reinterpret_cast<volatile LONG*>(&shared->seen),
-                          static_cast<LONG>(message->wParam));
-    }
-  }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
+extern "C" __declspec(dllexport) HHOOK VexProbeAttach(DWORD thread) {
+  return SetWindowsHookExW(WH_GETMESSAGE, Hook,
+                           reinterpret_cast<HINSTANCE>(&__ImageBase), thread);
+}
+
+extern "C" __declspec(dllexport) vexgui::Shared* VexProbeShared() {
+  static void* shared =
+      MapViewOfFile(mapping = CreateFileMappingW(
+                        INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                        sizeof(vexgui::Shared), L"VexilonGuiProbe"),
+                    FILE_MAP_ALL_ACCESS, 0, 0, 0);
+  return static_cast<vexgui::Shared*>(shared);
 }
