@@ -8,9 +8,12 @@
 //   @file prog.LSP                       (optional source files, written as
 //   | (setq x 1)                          UTF-16LE with a byte-order mark and
 //   @end                                  CR LF line ends)
-//   > (+ 1 2)                            (one typed program per line: -e)
+//   > (car 5)                            (one typed program per line: -e)
 //   stdin: (+ 1 2) (+ 3 4)               (a line of standard input)
-//   < title: Vexilon - 3.000000 $        (the expected transcript)
+//   < message: エラー: 文法エラー        (the expected transcript)
+//   > (+ 1 2) ⇒ 3.000000 $               (a program and the one line it
+//                                         shows: the title's value, or an
+//                                         event such as "message: ...")
 //   status: 0                            (the expected exit status; 0 if
 //                                         absent)
 //
@@ -54,6 +57,15 @@ std::vector<std::string> SplitArgs(const std::string& text) {
   return out;
 }
 
+// An expected line as written: "$" ends it; after "⇒", a line that is no
+// event is the title's value.
+std::string Expected(std::string text, bool value) {
+  if (!text.empty() && text.back() == '$') text.pop_back();
+  for (const char* event : {"title: ", "message: ", "draw: ", "close"})
+    if (!value || text.starts_with(event)) return text;
+  return "title: Vexilon - " + text;
+}
+
 std::vector<Case> ReadCases(const fs::path& path) {
   std::vector<Case> cases;
   std::ifstream f(path);
@@ -80,13 +92,15 @@ std::vector<Case> ReadCases(const fs::path& path) {
     if (line.empty() || line[0] == '#' || cases.empty()) continue;
     Case& c = cases.back();
     if (line.rfind("> ", 0) == 0) {
-      c.programs.push_back(line.substr(2));
+      size_t arrow = line.find(" ⇒ ");
+      c.programs.push_back(line.substr(2, arrow - 2));
+      if (arrow != std::string::npos)
+        c.expected.push_back(Expected(line.substr(arrow + 5), true));
     } else if (line.rfind("stdin: ", 0) == 0) {
       c.input += line.substr(7) + "\n";
     } else if (line.rfind("< ", 0) == 0 || line == "<") {
-      std::string text = line.size() > 2 ? line.substr(2) : "";
-      if (!text.empty() && text.back() == '$') text.pop_back();
-      c.expected.push_back(text);
+      c.expected.push_back(
+          Expected(line.size() > 2 ? line.substr(2) : "", false));
     } else if (line.rfind("args: ", 0) == 0) {
       c.args = SplitArgs(line.substr(6));
     } else if (line.rfind("status: ", 0) == 0) {
