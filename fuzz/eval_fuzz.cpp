@@ -1,17 +1,19 @@
 // Fuzz target: arbitrary text read and evaluated in one interpreter, each
-// run with a step budget.
+// run with a step budget. After every run, successful or not, both root
+// stacks are back where they were.
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-#include "fuzz/fuzz_host.h"
+#include "tests/test_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static vex::fuzz::FuzzHost host;
-  vex::Interp& in = vex::fuzz::SharedInterp(host);
-  uint32_t top = in.cellTop;
-  vex::fuzz::RunWithBudget(in, vex::fuzz::TextOf(data, size));
-  // After every run, successful or not, both root stacks are back where
-  // they were.
-  if (!in.closing && (in.cellTop != top || in.localTop != 0)) __builtin_trap();
+  static std::unique_ptr<vex::test::Session> shared;
+  vex::test::Session& s = vex::test::Reused(shared);
+  s.budget = 20000;
+  uint32_t top = s.in.cellTop;
+  s.Run(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (!s.in.closing && (s.in.cellTop != top || s.in.localTop != 0))
+    __builtin_trap();
   return 0;
 }

@@ -4,16 +4,17 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/fuzz_host.h"
+#include "tests/test_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static vex::fuzz::FuzzHost host;
-  vex::Interp& in = vex::fuzz::SharedInterp(host);
+  static std::unique_ptr<vex::test::Session> shared;
+  vex::test::Session& s = vex::test::Reused(shared);
   if (size == 0) return 0;
   size_t split = 1 + data[0] * (size - 1) / 255;
   const char* bytes = reinterpret_cast<const char*>(data);
-  host.SetFile(u"d.lin", std::string(bytes + 1, split - 1));
-  host.SetFile(u"d.ar", std::string(bytes + split, size - split));
-  vex::fuzz::RunWithBudget(in, u"(readlc 'd)");
+  s.host.files[u"d.lin"].assign(bytes + 1, split - 1);
+  s.host.files[u"d.ar"].assign(bytes + split, size - split);
+  s.budget = 20000;
+  s.Run(u"(readlc 'd)");
   return 0;
 }

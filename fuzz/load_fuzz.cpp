@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/fuzz_host.h"
+#include "tests/test_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static vex::fuzz::FuzzHost host;
-  vex::Interp& in = vex::fuzz::SharedInterp(host);
-  host.SetFile(u"f.LSP",
-               std::string(reinterpret_cast<const char*>(data), size));
-  vex::fuzz::RunWithBudget(in, u"(load 'f)");
+  static std::unique_ptr<vex::test::Session> shared;
+  vex::test::Session& s = vex::test::Reused(shared);
+  s.budget = 20000;
+  s.host.files[u"f.LSP"].assign(reinterpret_cast<const char*>(data), size);
+  s.Run(u"(load 'f)");
   return 0;
 }

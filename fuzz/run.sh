@@ -5,7 +5,7 @@
 # build/fuzz/findings/<target>/.
 #
 #   fuzz/run.sh [seconds]             every target
-#   fuzz/run.sh 3600 eval             one target, for an hour
+#   fuzz/run.sh 3600 engines          one target, for an hour
 #
 # A longer campaign keeps its corpus between runs in build/fuzz/corpus/.
 set -euo pipefail
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(typed eval load linefile)
+[ ${#targets[@]} -gt 0 ] || targets=(typed eval load linefile engines)
 
 if ! command -v clang++ >/dev/null || [ ! -e "$(clang++ -print-file-name=libclang_rt.fuzzer-x86_64.a)" ]; then
   sudo=""
@@ -30,7 +30,7 @@ for t in "${targets[@]}"; do
   findings="build/fuzz/findings/$t"
   mkdir -p "$work" "$findings"
   dict=()
-  [ "$t" = eval ] && dict=(-dict=fuzz/eval.dict)
+  case $t in eval | engines) dict=(-dict=fuzz/eval.dict) ;; esac
   echo "== $t: ${seconds}s"
   if ! "build/fuzz/fuzz/${t}_fuzz" "$work" "fuzz/corpus/$t" "${dict[@]}" \
       -max_total_time="$seconds" -max_len=4096 -timeout=60 -rss_limit_mb=4096 \

@@ -4,13 +4,13 @@
 #include <cstdint>
 
 #include "driver/run.h"
-#include "fuzz/fuzz_host.h"
 #include "memory/memory.h"
 #include "reader/reader.h"
+#include "tests/test_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static vex::fuzz::FuzzHost host;
-  vex::Interp& in = vex::fuzz::SharedInterp(host);
+  static std::unique_ptr<vex::test::Session> shared;
+  vex::Interp& in = vex::test::Reused(shared).in;
   // Two bytes a unit, so every UTF-16 unit can occur.
   std::u16string text;
   for (size_t i = 0; i + 1 < size; i += 2)

@@ -1,6 +1,6 @@
 // vexilon-cli as people use it: the picture kept on disk through every way
-// out, the line editor at a terminal, the command line's own texts, and the
-// installed program. Every wait is bounded.
+// out and kept small, Ctrl-C, the line editor at a terminal, the command
+// line's own texts, and the installed program. Every wait is bounded.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -35,29 +36,40 @@ int Status(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// A REPL that has drawn and waits at its prompt, or is drawing in a run
+// that goes on for ever, gets a signal: the picture holds the line. Ctrl-C
+// stops only the run, drops the rest of its line, and the REPL goes on.
 TEST(Console, ThePictureIsOnDiskAfterEveryRunAndEveryWayOut) {
-  // A REPL that has drawn and waits at its prompt, or is drawing in a run
-  // that goes on for ever, is ended by a signal: the picture holds the line.
-  struct Way {
+  const char* running =
+      "(progn (fd 50) (writelc NIL NIL 'started) (loop)) (+ 5 5)\n(+ 1 2)\n";
+  const struct {
     const char* input;
-    int signal;
+    int signal, status;
+    const char* out;
+  } ways[] = {
+      {"(fd 50)\n", SIGTERM, 128 + SIGTERM, ""},
+      {"(fd 50)\n", SIGHUP, 128 + SIGHUP, ""},
+      {"(fd 50)\n", SIGINT, 128 + SIGINT, ""},
+      {running, SIGTERM, 128 + SIGTERM, ""},
+      {running, SIGHUP, 128 + SIGHUP, ""},
+      {running, SIGINT, 0,
+       "message: エラー: 実行を中断しました\ntitle: Vexilon - 3.000000 \n"},
   };
-  const char* running = "(progn (fd 50) (writelc NIL NIL 'started) (loop))\n";
-  for (Way way : {Way{"(fd 50)\n", SIGTERM}, Way{"(fd 50)\n", SIGHUP},
-                  Way{"(fd 50)\n", SIGINT}, Way{running, SIGTERM},
-                  Way{running, SIGHUP}}) {
+  for (const auto& way : ways) {
     ScratchDir dir;
     int in[2];
     ASSERT_EQ(pipe(in), 0);
     pid_t pid = fork();
     if (pid == 0) {
-      int null = open("/dev/null", O_WRONLY);
-      if (null < 0 || chdir(dir.path().c_str()) != 0) _exit(127);
+      int out = -1;
+      if (chdir(dir.path().c_str()) != 0 ||
+          (out = open("out", O_WRONLY | O_CREAT, 0644)) < 0)
+        _exit(127);
       dup2(in[0], 0);
-      dup2(null, 1);
-      dup2(null, 2);
+      dup2(out, 1);
+      dup2(out, 2);
       close(in[1]);
-      execl(VEX_CLI, VEX_CLI, "--svg", "pic.svg", nullptr);
+      execl(VEX_CLI, VEX_CLI, "--events", "--svg", "pic.svg", nullptr);
       _exit(127);
     }
     close(in[0]);
@@ -69,20 +81,64 @@ TEST(Console, ThePictureIsOnDiskAfterEveryRunAndEveryWayOut) {
            Clock::now() - start < WAIT)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     kill(pid, way.signal);
-    EXPECT_EQ(Status(pid), 128 + way.signal) << way.input;
+    // The REPL that goes on ends at the end of its input; the others must
+    // not see it before the signal.
+    if (way.status == 0) close(in[1]);
+    EXPECT_EQ(Status(pid), way.status) << way.input << way.signal;
+    if (way.status != 0) close(in[1]);
     EXPECT_NE(dir.ReadBytes("pic.svg").find(FD_50), std::string::npos)
         << way.input << way.signal;
-    close(in[1]);
+    EXPECT_NE(dir.ReadBytes("out").find(way.out), std::string::npos)
+        << dir.ReadBytes("out");
   }
-  // A fatal end in the middle of a run that drew: each call of deep pushes
-  // a thousand numbers, and the CellStack fills.
+  // A fatal end in the middle of a run that drew: the names of a file it
+  // loads fill the StringArea.
   ScratchDir dir;
-  std::string deep = "(defun deep () ";
-  for (int k = 0; k < 1000; ++k) deep += "1 ";
-  CliResult r = RunCli(dir.path(), {"--svg", "pic.svg", "-e", deep + "(deep))",
-                                    "-e", "(progn (fd 50) (deep))"});
+  std::string names;
+  for (int k = 0; k < 330; ++k)
+    names += "(quote n" + std::to_string(k) + std::string(1000, 'x') + ")\n";
+  dir.WriteSource("names.LSP", names);
+  CliResult r =
+      RunCli(dir, {"--svg", "pic.svg", "-e", "(progn (fd 50) (load 'names))"});
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(dir.ReadBytes("pic.svg").find(FD_50), std::string::npos);
+}
+
+// The picture rendered as a PNG by rsvg-convert, or "" when it cannot be.
+std::string Rendered(const ScratchDir& dir, const std::string& svg) {
+  std::string command = "rsvg-convert -o '" + dir.path() + "/" + svg +
+                        ".png' '" + dir.path() + "/" + svg + "'";
+  return std::system(command.c_str()) == 0 ? dir.ReadBytes(svg + ".png") : "";
+}
+
+// Twenty laps of a circle, a red line across it, one more lap over it. In
+// the full form a zero-length line of another pen after each step keeps
+// every segment an element of its own and never a repeat; the compact
+// picture keeps one lap, and its pixels.
+TEST(Console, ACircleDrawnOverAndOverKeepsOneLapAndItsPixels) {
+  ScratchDir dir;
+  for (auto [svg, step] :
+       {std::pair{"compact.svg", "(fd 2) (rt 3)"},
+        {"full.svg", "(fd 2) (setpc 4) (fd 0) (setpc 1) (rt 3)"}}) {
+    auto lap = [&](int n) {
+      return "(setq n 0) (loop ((= n " + std::to_string(120 * n) + ") T) " +
+             step + " (setq n (+ n 1)))";
+    };
+    EXPECT_EQ(
+        RunCli(dir, {"--size", "200x160", "--svg", svg, "-e",
+                     "(progn (ht) (setpc 1) " + lap(20) +
+                         " (setpc 4) (pu) (setpos 38 -60) (pd) (setpos 38 "
+                         "60) (pu) (setpos 0 0) (setangle 0) (pd) "
+                         "(setpc 1) " +
+                         lap(1) + ")"})
+            .status,
+        0);
+  }
+  std::string compact = Rendered(dir, "compact.svg");
+  EXPECT_FALSE(compact.empty());
+  EXPECT_EQ(compact, Rendered(dir, "full.svg"));
+  EXPECT_LT(dir.ReadBytes("compact.svg").size(),
+            dir.ReadBytes("full.svg").size());
 }
 
 // A vexilon-cli at a pseudo-terminal, typed into and read from.
@@ -175,20 +231,16 @@ TEST(Console, TheCommandLineSaysWhatItDid) {
       {{"--version"}, 0, "Vexilon version 3.15\n", ""},
       {{"-e", "1", "--help"}, 0, "Exit status", ""},
       {{"--bogus"}, 2, "", "usage: vexilon-cli"},
-      {{"-e", "(list " + std::string(4000, ' ') + ")"},
-       0,
-       "",
-       "the input was cut at 3,998 units"},
-  };
+      {{"-e", std::string(3999, '1')}, 0, "", "input was cut at 3,998 units"}};
   for (const Row& row : rows) {
-    CliResult r = RunCli(dir.path(), row.args);
+    CliResult r = RunCli(dir, row.args);
     EXPECT_EQ(r.status, row.status) << row.args[0];
     EXPECT_NE(r.out.find(row.out), std::string::npos) << r.out;
     EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
   }
   // Without the start-up library: where it was looked for.
   fs::remove_all(fs::path(dir.path()) / "src");
-  CliResult r = RunCli(dir.path(), {"-e", "1"});
+  CliResult r = RunCli(dir, {"-e", "1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("looked for src/vexsys.LSP in " +
                        fs::canonical(dir.path()).string()),
@@ -209,12 +261,12 @@ TEST(Console, AnInstalledProgramStartsInAnyFolder) {
   // with one (prefix holds src/vexsys.LSP), that one.
   const std::string installed = (share / "src" / "vexsys").string();
   for (const auto& [folder, library] :
-       {std::pair{empty.path(), installed}, {prefix.path(), "src\\vexsys"}}) {
-    CliResult r = RunCli(folder, {"--events", "-e", "(+ 1 2)"}, "", {},
+       {std::pair{&empty, installed}, {&prefix, "src\\vexsys"}}) {
+    CliResult r = RunCli(*folder, {"--events", "-e", "(+ 1 2)"}, "", "",
                          prefix.path() + "/bin/vexilon-cli");
-    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
-                                "title: " + library + ".LSPを読み込みます",
-                                "title: Vexilon - 3.000000 "}))
+    EXPECT_EQ(SplitLines(r.out), (std::vector<std::string>{
+                                     "title: " + library + ".LSPを読み込みます",
+                                     "title: Vexilon - 3.000000 "}))
         << r.err;
   }
 }

@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,15 +19,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path& ExamplesDir() {
-  static const fs::path dir = fs::path(VEX_SOURCE_DIR) / "examples";
-  return dir;
-}
+const fs::path examples = fs::path(VEX_SOURCE_DIR) / "examples";
 
 // The names of the files in dir with the extension ext, without it, sorted.
 std::vector<std::string> Stems(const fs::path& dir, const std::string& ext) {
   std::vector<std::string> names;
-  if (!fs::is_directory(dir)) return names;
   for (const auto& entry : fs::directory_iterator(dir))
     if (entry.path().extension() == ext)
       names.push_back(entry.path().stem().string());
@@ -37,17 +31,9 @@ std::vector<std::string> Stems(const fs::path& dir, const std::string& ext) {
   return names;
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 TEST(Examples, EveryExampleHasItsPictureAndEveryPictureItsExample) {
-  std::vector<std::string> programs = Stems(ExamplesDir(), ".LSP");
-  EXPECT_GE(programs.size(), 10u);
-  EXPECT_EQ(programs, Stems(ExamplesDir() / "svg", ".svg"));
+  EXPECT_GE(Stems(examples, ".LSP").size(), 10u);
+  EXPECT_EQ(Stems(examples, ".LSP"), Stems(examples / "svg", ".svg"));
 }
 
 class ExampleRun : public testing::TestWithParam<std::string> {};
@@ -55,46 +41,32 @@ class ExampleRun : public testing::TestWithParam<std::string> {};
 TEST_P(ExampleRun, RunsWithoutErrorAndDrawsItsPicture) {
   const std::string name = GetParam();
   ScratchDir dir;
-  fs::copy(ExamplesDir(), fs::path(dir.path()) / "examples",
+  fs::copy(examples, fs::path(dir.path()) / "examples",
            fs::copy_options::recursive);
-  fs::remove_all(fs::path(dir.path()) / "examples" / "svg");
-  CliResult r = RunCli(dir.path(), {"--events", "--svg", "drawing.svg", "-e",
-                                    "(load 'examples\\" + name + ")"});
-  EXPECT_EQ(r.status, 0) << r.out << r.err;
-  std::vector<std::string> lines = Lines(r.out);
+  CliResult r = RunCli(dir, {"--events", "--svg", "drawing.svg", "-e",
+                             "(load 'examples\\" + name + ")"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> lines = SplitLines(r.out);
   for (const std::string& line : lines)
-    EXPECT_NE(line.rfind("message:", 0), 0u) << name << ": " << line;
+    EXPECT_NE(line.rfind("message:", 0), 0u) << line;
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "title: Vexilon - T ") << r.out;
-
-  std::string expected = ReadFile(ExamplesDir() / "svg" / (name + ".svg"));
-  std::string got = dir.ReadBytes("drawing.svg");
-  ASSERT_FALSE(got.empty()) << "no picture written";
-  // Compared line by line, so a difference names the first primitive that
-  // changed rather than printing two whole pictures.
-  std::vector<std::string> want = Lines(expected), have = Lines(got);
-  size_t n = std::min(want.size(), have.size());
-  size_t first = 0;
-  while (first < n && want[first] == have[first]) ++first;
-  if (first < n || want.size() != have.size()) {
-    ADD_FAILURE() << name << ": the drawing differs from examples/svg/" << name
-                  << ".svg at line " << first + 1 << "\n  expected: "
-                  << (first < want.size() ? want[first] : "(end)")
-                  << "\n  got:      "
-                  << (first < have.size() ? have[first] : "(end)")
-                  << "\n(renew with examples/make-svgs.sh if intended)";
-  }
-}
-
-std::string ParamName(const testing::TestParamInfo<std::string>& info) {
-  std::string out;
-  for (char c : info.param) out += std::isalnum((unsigned char)c) ? c : '_';
-  return out;
+  // Line by line, so a difference names the first primitive that changed.
+  std::vector<std::string> want = SplitLines(
+                               dir.ReadBytes("examples/svg/" + name + ".svg")),
+                           have = SplitLines(dir.ReadBytes("drawing.svg"));
+  auto [w, h] =
+      std::mismatch(want.begin(), want.end(), have.begin(), have.end());
+  EXPECT_TRUE(w == want.end() && h == have.end())
+      << name << ": the drawing differs from examples/svg/" << name
+      << ".svg at line " << w - want.begin() + 1
+      << "\n  expected: " << (w != want.end() ? *w : "(end)")
+      << "\n  got:      " << (h != have.end() ? *h : "(end)")
+      << "\n(renew with examples/make-svgs.sh if intended)";
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleRun,
-                         testing::ValuesIn(Stems(ExamplesDir(), ".LSP")),
-                         ParamName);
+                         testing::ValuesIn(Stems(examples, ".LSP")));
 
 }  // namespace
 }  // namespace vex::test

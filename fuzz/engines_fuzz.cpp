@@ -1,0 +1,67 @@
+// Fuzz target: the two engines must agree. Each line of the input is a
+// typed program; two interpreters with the start-up library run the lines
+// in turn, one running user functions (the library's among them) as decoded
+// bodies and one through the evaluator alone, with the same step budget and
+// stack guard. Their transcripts (values, titles, messages, collector
+// reports, drawing, close requests) must be the same, event for event: a
+// difference prints both and aborts. Like the window, the two serve many
+// inputs, and are made again together.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "tests/test_host.h"
+
+namespace {
+
+// The text of the start-up library (UTF-16LE after its byte-order mark).
+const std::u16string& Library() {
+  static const std::u16string text = [] {
+    std::ifstream f(VEX_LIBRARY, std::ios::binary);
+    std::string b{std::istreambuf_iterator<char>(f), {}};
+    std::u16string units;
+    for (size_t i = 2; i + 1 < b.size(); i += 2)
+      units += char16_t(uint8_t(b[i]) | uint8_t(b[i + 1]) << 8);
+    return units;
+  }();
+  return text;
+}
+
+void Print(const char* engine, const vex::test::Lines& events) {
+  std::fprintf(stderr, "--- %s (%zu events)\n", engine, events.size());
+  for (const std::string& e : events) std::fprintf(stderr, "%s\n", e.c_str());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  using vex::test::Session;
+  static std::unique_ptr<Session> decoded, evaluated;
+  if (!decoded || Spent(*decoded) || Spent(*evaluated)) {
+    decoded.reset();
+    evaluated.reset();
+    decoded = std::make_unique<Session>(true, Library());
+    evaluated = std::make_unique<Session>(false, Library());
+    if (!decoded->started) std::abort();  // the library did not load
+    decoded->budget = evaluated->budget = 20000;
+  }
+  decoded->host.events.clear();
+  evaluated->host.events.clear();
+  while (!input.empty() && !decoded->in.closing) {
+    std::string_view line = input.substr(0, input.find('\n'));
+    input.remove_prefix(std::min(input.size(), line.size() + 1));
+    decoded->Run(line);
+    evaluated->Run(line);
+  }
+  if (decoded->host.events == evaluated->host.events) return 0;
+  Print("decoded bodies", decoded->host.events);
+  Print("evaluator only", evaluated->host.events);
+  std::abort();
+}
