@@ -42,6 +42,10 @@ int Status(pid_t pid) {
 TEST(Console, ThePictureIsOnDiskAfterEveryRunAndEveryWayOut) {
   const char* running =
       "(progn (fd 50) (writelc NIL NIL 'started) (loop)) (+ 5 5)\n(+ 1 2)\n";
+  // An and over a circular list of symbols neither pushes nor calls.
+  const char* circular =
+      "(progn (fd 50) (writelc NIL NIL 'started) (setq l (list 'T))"
+      " (setf (cdr l) l) (eval (cons 'and l))) (+ 5 5)\n(+ 1 2)\n";
   const struct {
     const char* input;
     int signal, status;
@@ -53,6 +57,8 @@ TEST(Console, ThePictureIsOnDiskAfterEveryRunAndEveryWayOut) {
       {running, SIGTERM, 128 + SIGTERM, ""},
       {running, SIGHUP, 128 + SIGHUP, ""},
       {running, SIGINT, 0,
+       "message: エラー: 実行を中断しました\ntitle: Vexilon - 3.000000 \n"},
+      {circular, SIGINT, 0,
        "message: エラー: 実行を中断しました\ntitle: Vexilon - 3.000000 \n"},
   };
   for (const auto& way : ways) {
