@@ -510,34 +510,6 @@ template <Op op>
   return MakeNumber(in, acc);
 }
 
-// The same for two simple arguments that are both numbers, when the
-// CellStack has room for both: nothing can fail or show a message between
-// the two pushes, so they are made at once. False, having done nothing,
-// for anything else.
-template <Op op>
-[[gnu::always_inline]] inline bool RunSimplePair(Interp& in, const CodeNode* n,
-                                                 const Frame& frame,
-                                                 Ref& result) {
-  Ref a = SimpleValue(in, n + 1, frame);
-  Ref b = SimpleValue(in, n + 2, frame);
-  if (a == ERROR_VALUE || b == ERROR_VALUE) return false;
-  const Cell& ca = LiveCell(in, a);
-  const Cell& cb = LiveCell(in, b);
-  uint32_t top = in.cellTop;
-  if (ca.tag != TAG_NUMBER || cb.tag != TAG_NUMBER ||
-      top + 2 >= uint32_t(CELL_STACK_CAPACITY - 1))
-    return false;
-  in.cellStack[top] = a;
-  in.cellStack[top + 1] = b;
-  in.cellTop = top + 2;
-  float x = in.numbers[ca.car].value;
-  float y = in.numbers[cb.car].value;
-  if (op == Op::Add || op == Op::Multiply)
-    x = ApplyOp<op>(op == Op::Add ? 0.0f : 1.0f, x);
-  result = Step<op>(in, x, y) ? MakeNumber(in, x) : ERROR_VALUE;
-  return true;
-}
-
 Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   FunctionEntry* f = FindFunction(in, n->value);
   if (f == nullptr) return Fail(in, msg::UNDEFINED_FUNCTION);
@@ -560,9 +532,7 @@ Ref RunArithmeticForm(Interp& in, const CodeNode* n, Frame& frame,
                       uint32_t epoch) {
   CallLevel<false> level(in);
   if (!level.Enter()) return ERROR_VALUE;
-  Ref v;
-  if (n->row != SIMPLE_PAIR || !RunSimplePair<op>(in, n, frame, v))
-    v = RunArithmetic<op>(in, n, frame, epoch);
+  Ref v = RunArithmetic<op>(in, n, frame, epoch);
   return v == ERROR_VALUE || PushCell(in, v) ? v : ERROR_VALUE;
 }
 
