@@ -44,13 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);
   using vex::test::Session;
   static std::unique_ptr<Session> decoded, evaluated;
-  if (!decoded || Spent(*decoded) || Spent(*evaluated)) {
+  // Loading the library twice costs as much as many runs: a pair serves
+  // until it has touched a million Cells (reclaiming keeps most runs well
+  // below that).
+  if (!decoded || Spent(*decoded, 1u << 20) || Spent(*evaluated, 1u << 20)) {
     decoded.reset();
     evaluated.reset();
     decoded = std::make_unique<Session>(true, Library());
     evaluated = std::make_unique<Session>(false, Library());
     if (!decoded->started) std::abort();  // the library did not load
-    decoded->budget = evaluated->budget = 20000;
+    // Enough steps per program for loops, recursion and collections; few
+    // enough that a campaign runs millions of inputs.
+    decoded->budget = evaluated->budget = 5000;
   }
   decoded->host.events.clear();
   evaluated->host.events.clear();

@@ -217,10 +217,10 @@ class Session {
 };
 
 // Whether a session that serves many runs, as one window does, is to be
-// made again: a fatal condition has closed it, or it has touched many Cells
-// since its start (each collection passes over all of them).
-inline bool Spent(const Session& s) {
-  return s.in.closing || s.in.cellHigh > s.startedHigh + (1u << 14);
+// made again: a fatal condition has closed it, or it has touched more than
+// cells Cells since its start (each collection passes over all of them).
+inline bool Spent(const Session& s, uint32_t cells = 1u << 14) {
+  return s.in.closing || s.in.cellHigh > s.startedHigh + cells;
 }
 
 // session, made (again) when missing or spent, its transcript emptied.
