@@ -10,34 +10,19 @@
 // runs code it has not optimised yet.
 import {execFileSync} from "node:child_process";
 import fs from "node:fs";
-import http from "node:http";
-import {createRequire} from "node:module";
-import os from "node:os";
 import path from "node:path";
 import zlib from "node:zlib";
+import {openSite} from "../tests/web/site.mjs";
 
-const puppeteer = createRequire(new URL("../web/package.json", import.meta.url))("puppeteer-core");
 const [site, cli] = process.argv.slice(2, 4).map(p => path.resolve(p));
 const runs = Number(process.argv[4] ?? 7);
-const TYPES = {".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm"};
-const server = http.createServer((request, response) => {
-  const file = path.join(site, decodeURIComponent(new URL(request.url, "http://x").pathname).replace(/\/$/, "/index.html"));
-  fs.readFile(file, (error, data) => {
-    response.writeHead(error ? 404 : 200, {"Content-Type": TYPES[path.extname(file)] ?? "application/octet-stream"});
-    response.end(data);
-  });
-}).listen(0, "127.0.0.1");
-await new Promise(resolve => server.on("listening", resolve));
-const browser = await puppeteer.launch({executablePath: "/usr/bin/chromium", args: [
-  "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-sync",
-  "--disable-background-networking", "--disable-component-update",
-  "--user-data-dir=" + fs.mkdtempSync(path.join(os.tmpdir(), "vexilon-chromium-"))]});
+const {browser, url, close} = await openSite(site);
 
 const timed = async action => { const begin = performance.now(); await action(); return performance.now() - begin; };
 async function open() {
   const page = await browser.newPage();
   const loading = await timed(async () => {
-    await page.goto(`http://127.0.0.1:${server.address().port}/`);
+    await page.goto(url);
     await page.waitForFunction(() => document.body.dataset.ready, {timeout: 20000, polling: 1});
   });
   return {page, loading};
@@ -75,5 +60,4 @@ for (let i = 0; i < runs; ++i) {
 const [p, c] = [median(onPage), median(inCli)];
 console.log(`fib 25             ${p.toFixed(1)} ms on the page, ${c.toFixed(1)} ms in vexilon-cli (${(p / c).toFixed(2)}x; ` +
             `medians of ${runs}); the first run on the page ${Math.round(cold)} ms`);
-await browser.close();
-server.close();
+await close();

@@ -1,37 +1,20 @@
 // The page in a browser: headless Chromium drives a fresh page of the site
 // for each case of the table, as a user would.
 //   node tests/web/pages.mjs SITE_DIR VEXILON_CLI
-// The site is served as a plain static server serves it, without the
-// headers of cross-origin isolation, so the page's service worker is tried
-// too. (bench/web.mjs measures the page's figures.)
+// (bench/web.mjs measures the page's figures.)
 import assert from "node:assert/strict";
 import {execFileSync} from "node:child_process";
 import fs from "node:fs";
-import http from "node:http";
-import {createRequire} from "node:module";
-import os from "node:os";
 import path from "node:path";
+import {openSite, temporary} from "./site.mjs";
 
-const puppeteer = createRequire(new URL("../../web/package.json", import.meta.url))("puppeteer-core");
 const [site, cli] = process.argv.slice(2).map(p => path.resolve(p));
-const TYPES = {".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm"};
-const server = http.createServer((request, response) => {
-  const file = path.join(site, decodeURIComponent(new URL(request.url, "http://x").pathname).replace(/\/$/, "/index.html"));
-  fs.readFile(file, (error, data) => {
-    response.writeHead(error ? 404 : 200, {"Content-Type": TYPES[path.extname(file)] ?? "application/octet-stream"});
-    response.end(data);
-  });
-}).listen(0, "127.0.0.1");
-await new Promise(resolve => server.on("listening", resolve));
-const temporary = name => fs.mkdtempSync(path.join(os.tmpdir(), `vexilon-${name}-`));
-const browser = await puppeteer.launch({executablePath: "/usr/bin/chromium", args: [
-  "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-sync",
-  "--disable-background-networking", "--disable-component-update", "--user-data-dir=" + temporary("chromium")]});
+const {browser, url, close} = await openSite(site);
 
-async function open(url = `http://127.0.0.1:${server.address().port}/index.html?events`) {
+async function open(address = url + "index.html?events") {
   const page = await browser.newPage();
   await page.evaluateOnNewDocument(() => { window.print = () => { window.printed = document.getElementById("printout").innerHTML; }; });
-  await page.goto(url);
+  await page.goto(address);
   await page.waitForFunction(() => document.body.dataset.ready && document.body.dataset.state !== "running", {timeout: 20000});
   return page;
 }
@@ -162,6 +145,5 @@ for (const [name, check] of cases) {
   await page.close();
 }
 
-await browser.close();
-server.close();
+await close();
 process.exit(failed ? 1 : 0);
