@@ -46,8 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::unique_ptr<Session> decoded, evaluated;
   // Loading the library twice costs as much as many runs: a pair serves
   // until it has touched a million Cells (reclaiming keeps most runs well
-  // below that).
-  if (!decoded || Spent(*decoded, 1u << 20) || Spent(*evaluated, 1u << 20)) {
+  // below that) or written 4 MB to files (a pair that has drawn a great deal
+  // makes every later save of the drawing slow).
+  if (!decoded || Spent(*decoded, 1u << 20) || Spent(*evaluated, 1u << 20) ||
+      decoded->host.written > (1u << 22)) {
     decoded.reset();
     evaluated.reset();
     decoded = std::make_unique<Session>(true, Library());
@@ -55,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!decoded->started) std::abort();  // the library did not load
     // Enough steps per program for loops, recursion and collections; few
     // enough that a campaign runs millions of inputs.
-    decoded->budget = evaluated->budget = 5000;
+    decoded->budget = evaluated->budget = 2000;
   }
   decoded->host.events.clear();
   evaluated->host.events.clear();

@@ -42,18 +42,21 @@ inline std::string Numbers(std::initializer_list<int> values) {
 
 class MemoryFile : public HostFile {
  public:
-  MemoryFile(std::string& bytes, bool fail) : bytes_(bytes), fail_(fail) {}
+  MemoryFile(std::string& bytes, bool fail, size_t& written)
+      : bytes_(bytes), fail_(fail), written_(written) {}
   int Get() override {
     return at_ < bytes_.size() ? static_cast<unsigned char>(bytes_[at_++]) : -1;
   }
   bool Put(std::string_view bytes) override {
     if (bytes_.size() < 65536) bytes_ += bytes;  // fuzzed programs write much
+    written_ += bytes.size();
     return !fail_;
   }
 
  private:
   std::string& bytes_;
   bool fail_;
+  size_t& written_;
   size_t at_ = 0;
 };
 
@@ -74,7 +77,7 @@ class TestHost : public Host, public Canvas {
                                     : files.count(key) == 0)
       return nullptr;
     if (mode == FileMode::WriteText) files[key].clear();
-    return std::make_unique<MemoryFile>(files[key], failWrites);
+    return std::make_unique<MemoryFile>(files[key], failWrites, written);
   }
   void RunOnWindowThread(WindowJob job, WindowWork& work) override {
     jobs.push_back(job);
@@ -160,6 +163,7 @@ class TestHost : public Host, public Canvas {
   std::map<std::u16string, std::string> files;  // name -> bytes
   std::set<std::u16string> unwritable;
   bool failWrites = false;
+  size_t written = 0;  // bytes written to files, all told
   std::vector<WindowJob> jobs;
   // Called at every mouse poll and pause; without it a poll is answered as
   // by a host without a mouse.
