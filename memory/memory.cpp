@@ -271,6 +271,7 @@ void ScheduleReclaim(Interp& in, int32_t cellsBefore, int32_t numbersBefore) {
   in.scheduledFreeNumbers = in.FreeNumbers;
   ResetAllocationLimits(in);
 }
+
 // With the cursor at c, the common case needs c + 1 < LAST_CELL, FreeCells
 // > 1 (c + 1 < c + FreeCells) and wrapCountdown > 1 (c + 1 < c +
 // wrapCountdown); each take adds one to c and takes one from both counts.
