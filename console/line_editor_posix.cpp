@@ -162,12 +162,13 @@ unsigned char EditLineInput::Complete(EditLine* el, int) {
   std::sort(found.begin(), found.end());
   found.erase(std::unique(found.begin(), found.end()), found.end());
   if (found.empty()) return CC_ERROR;
-  size_t common = found.front().size();
-  for (const std::string& name : found)
-    common = std::min(common, size_t(std::mismatch(name.begin(), name.end(),
-                                                   found.front().begin())
-                                         .first -
-                                     name.begin()));
+  // Sorted, the names share what the first and the last share.
+  const std::string& first = found.front();
+  const std::string& last = found.back();
+  size_t common =
+      size_t(std::mismatch(first.begin(), first.end(), last.begin(), last.end())
+                 .first -
+             first.begin());
   // Never half a character.
   while (common > prefix.size() && (found.front()[common] & 0xC0) == 0x80)
     --common;
