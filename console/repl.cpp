@@ -98,9 +98,12 @@ void Repl(Session& session) {
       pending.clear();
       continue;
     }
-    if (SplitForms(pending).open) continue;
     std::string input = std::exchange(pending, {});
-    Forms forms = SplitForms(input);
+    Forms forms = SplitForms(input);  // views into input
+    if (forms.open) {
+      pending = std::move(input);
+      continue;
+    }
     std::string entry = input;
     for (char& c : entry)
       if (c == '\n' || c == '\r') c = ' ';
