@@ -288,6 +288,7 @@ bool ConsoleCanvas::ChangesNothing(const Mark& m) const {
 void ConsoleCanvas::Keep(const Mark& m) {
   if (!keepPicture_ || (m.IsStroke() && ChangesNothing(m))) return;
   marks_.push_back(m);
+  ++version_;
   if (m.kind == Mark::Kind::Line && m.mix != Mix::Copy) return;
   for (; touchedEnd_ < marks_.size(); ++touchedEnd_)
     Touch(marks_[touchedEnd_], ++markCount_);
@@ -299,9 +300,10 @@ void ConsoleCanvas::LineTo(int x, int y) {
   x_ = x;
   y_ = y;
   if (mix_ == Mix::Copy) {
-    Event("line " + std::to_string(m.v[0]) + " " + std::to_string(m.v[1]) +
-          " " + std::to_string(x) + " " + std::to_string(y) + " " +
-          std::to_string(EventPen(pen_)));
+    if (events_ != nullptr)
+      Event("line " + std::to_string(m.v[0]) + " " + std::to_string(m.v[1]) +
+            " " + std::to_string(x) + " " + std::to_string(y) + " " +
+            std::to_string(EventPen(pen_)));
     Keep(m);
     return;
   }
@@ -312,6 +314,7 @@ void ConsoleCanvas::LineTo(int x, int y) {
     if (it->mix == m.mix && it->pen == m.pen &&
         std::equal(m.v, m.v + 4, it->v)) {
       marks_.erase(std::next(it).base());
+      ++version_;
       return;
     }
   }
@@ -322,14 +325,16 @@ void ConsoleCanvas::Arc(int left, int top, int right, int bottom, int xs,
                         int ys, int xe, int ye) {
   Mark m{
       Mark::Kind::Arc, {left, top, right, bottom, xs, ys, xe, ye}, pen_, mix_};
-  std::string line = "arc";
-  for (int v : m.v) line += " " + std::to_string(v);
-  Event(line + " " + std::to_string(EventPen(pen_)));
+  if (events_ != nullptr) {
+    std::string line = "arc";
+    for (int v : m.v) line += " " + std::to_string(v);
+    Event(line + " " + std::to_string(EventPen(pen_)));
+  }
   Keep(m);
 }
 
 void ConsoleCanvas::DrawWrappedText(std::u16string_view text) {
-  Event("text 0 0 " + ToUtf8(text));
+  if (events_ != nullptr) Event("text 0 0 " + ToUtf8(text));
   Echo(text);
   if (!keepPicture_) return;
   texts_.emplace_back(text);
@@ -337,8 +342,9 @@ void ConsoleCanvas::DrawWrappedText(std::u16string_view text) {
 }
 
 void ConsoleCanvas::TextOut(int x, int y, std::u16string_view text) {
-  Event("text " + std::to_string(x) + " " + std::to_string(y) + " " +
-        ToUtf8(text));
+  if (events_ != nullptr)
+    Event("text " + std::to_string(x) + " " + std::to_string(y) + " " +
+          ToUtf8(text));
   Echo(text);
   if (!keepPicture_) return;
   texts_.emplace_back(text);
@@ -349,6 +355,7 @@ void ConsoleCanvas::TextOut(int x, int y, std::u16string_view text) {
 // looked up in them, and those are younger.
 void ConsoleCanvas::Clear() {
   Event("clear");
+  ++version_;
   marks_.clear();
   texts_.clear();
   strokes_.clear();

@@ -57,6 +57,8 @@ class ConsoleCanvas : public Canvas {
   // Writes the surface as an SVG file; false when it cannot be written.
   // Consecutive lines of one pen share one group element.
   bool WriteSvg(const std::string& path) const;
+  // Grows whenever the picture WriteSvg would write changes.
+  uint64_t Version() const { return version_; }
 
  private:
   // One primitive on the surface since the last clear.
@@ -107,6 +109,7 @@ class ConsoleCanvas : public Canvas {
   // may still cancel out.
   size_t touchedEnd_ = 0;
   uint64_t markCount_ = 0;
+  uint64_t version_ = 0;
   std::unordered_map<Mark, uint64_t, MarkHash> strokes_;  // stroke → number
   int tileSize_;
   int tileColumns_;

@@ -144,10 +144,10 @@ std::u16string StartupLibrary(std::string& hint) {
   const fs::path local = fs::path("src") / "vexsys.LSP";
   hint = "vexilon-cli: looked for " + ToUtf8(local.u16string()) + " in " +
          ToUtf8(fs::current_path(ignored).u16string());
+  if (fs::exists(local, ignored)) return u"src\\vexsys";
   fs::path installed = ProgramFolder().parent_path() / "share" / "vexilon" /
                        "src" / "vexsys.LSP";
-  if (fs::exists(local, ignored) || !fs::exists(installed, ignored))
-    return u"src\\vexsys";
+  if (!fs::exists(installed, ignored)) return u"src\\vexsys";
   hint += ", then " + ToUtf8(installed.u16string());
   return installed.replace_extension().u16string();
 }
@@ -233,7 +233,12 @@ RunEnd Session::RunFile(const std::string& path) {
 
 void Session::WritePicture() {
   const std::string& path = options_.svgPath;
-  if (!path.empty() && !host_.canvas().WriteSvg(path))
+  const ConsoleCanvas& canvas = host_.canvas();
+  if (path.empty() || (pictureWritten_ && writtenVersion_ == canvas.Version()))
+    return;
+  pictureWritten_ = canvas.WriteSvg(path);
+  writtenVersion_ = canvas.Version();
+  if (!pictureWritten_)
     WriteUtf8(stderr, "vexilon-cli: cannot write " + path + "\n");
 }
 

@@ -36,13 +36,15 @@ class Session {
  private:
   template <typename Prepare>
   RunEnd Run(Prepare&& prepare);
-  // Writes the picture, when one is wanted; says on standard error when it
-  // cannot be written.
+  // Writes the picture, when one is wanted and it has changed since it was
+  // last written; says on standard error when it cannot be written.
   void WritePicture();
 
   const ConsoleOptions& options_;
   ConsoleHost& host_;
   Interp& in_;
+  bool pictureWritten_ = false;
+  uint64_t writtenVersion_ = 0;
 };
 
 // The REPL (repl.cpp): reads standard input, runs every complete form typed
