@@ -170,8 +170,9 @@ EMSCRIPTEN_KEEPALIVE void web_pointer(int event, int x, int y) {
       vex::PointerRightUp(*interp);
       break;
     case MOVE:
+      // The waits look at presses and releases only.
       vex::PointerMove(*interp, step, px, py);
-      break;
+      return;
     default:
       return;
   }

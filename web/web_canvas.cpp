@@ -253,7 +253,7 @@ void WebCanvas::MoveTo(int x, int y) {
 void WebCanvas::LineTo(int x, int y) {
   // Only copy-mode lines are events: the sprite and the rubber band come
   // and go without changing the picture.
-  if (mix_ == vex::Mix::Copy) {
+  if (reporting_ && mix_ == vex::Mix::Copy) {
     Event("line " + std::to_string(x_) + " " + std::to_string(y_) + " " +
           std::to_string(x) + " " + std::to_string(y) + " " +
           std::to_string(EventPen(pen_)));
@@ -266,9 +266,11 @@ void WebCanvas::LineTo(int x, int y) {
 void WebCanvas::Arc(int left, int top, int right, int bottom, int xs, int ys,
                     int xe, int ye) {
   const int v[8] = {left, top, right, bottom, xs, ys, xe, ye};
-  std::string line = "arc";
-  for (int n : v) line += " " + std::to_string(n);
-  Event(line + " " + std::to_string(EventPen(pen_)));
+  if (reporting_) {
+    std::string line = "arc";
+    for (int n : v) line += " " + std::to_string(n);
+    Event(line + " " + std::to_string(EventPen(pen_)));
+  }
   p_.Arc(v, mix_, Colour());
 }
 
@@ -291,7 +293,8 @@ void WebCanvas::DrawWrappedText(std::u16string_view text) {
 }
 
 void WebCanvas::TextOut(int x, int y, std::u16string_view text) {
-  Event("text " + std::to_string(x) + " " + std::to_string(y) + " ", text);
+  if (reporting_)
+    Event("text " + std::to_string(x) + " " + std::to_string(y) + " ", text);
   Text(x, y, 0, text);
 }
 
