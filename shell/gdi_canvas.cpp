@@ -11,10 +11,6 @@ constexpr COLORREF PEN_COLOURS[8] = {0x000000, 0xFF0000, 0x00FF00, 0xFFFF00,
                                      0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
 constexpr COLORREF SPRITE_COLOUR = 0x00FF00;
 
-const wchar_t* Wide(std::u16string_view text) {
-  return reinterpret_cast<const wchar_t*>(text.data());
-}
-
 // Holds the surfaces' lock for one operation and flushes this thread's GDI
 // batch before letting it go.
 class SurfaceLock {
@@ -156,14 +152,14 @@ void GdiCanvas::DrawWrappedText(std::u16string_view text) {
   GetClientRect(s_.window_, &client);
   OnBoth([&](HDC dc) {
     RECT box = client;  // DrawTextW takes a writable rectangle
-    DrawTextW(dc, Wide(text), static_cast<int>(text.size()), &box,
+    DrawTextW(dc, WideChars(text.data()), static_cast<int>(text.size()), &box,
               DT_WORDBREAK);
   });
 }
 
 void GdiCanvas::TextOut(int x, int y, std::u16string_view text) {
   OnBoth([&](HDC dc) {
-    TextOutW(dc, x, y, Wide(text), static_cast<int>(text.size()));
+    TextOutW(dc, x, y, WideChars(text.data()), static_cast<int>(text.size()));
   });
 }
 

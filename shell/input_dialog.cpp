@@ -14,8 +14,7 @@ std::u16string& TextOf(HWND dialog) {
 }
 
 void ShowText(HWND dialog, const std::u16string& text) {
-  SetDlgItemTextW(dialog, ID_TEXT,
-                  reinterpret_cast<const wchar_t*>(text.c_str()));
+  SetDlgItemTextW(dialog, ID_TEXT, WideChars(text.c_str()));
 }
 
 // "実行": the edit box's text, cut to the limit, becomes the text.

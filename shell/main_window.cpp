@@ -25,10 +25,6 @@ namespace {
 
 constexpr wchar_t CLASS_NAME[] = L"Vexilon";
 
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
-
 // A message box captioned "エラー".
 void ShowError(App& app, const char16_t* text) {
   ShowBox(app, vex::msg::CAPTION_ERROR, text);
@@ -308,8 +304,8 @@ ModalScope::~ModalScope() {
 
 void ShowBox(App& app, std::u16string_view caption, std::u16string_view text) {
   if (app.closing) return;
-  std::wstring wideCaption(caption.begin(), caption.end());
-  std::wstring wideText(text.begin(), text.end());
+  std::wstring wideCaption = WideString(caption);
+  std::wstring wideText = WideString(text);
   ModalScope modal(app);
   MessageBoxW(app.window, wideText.c_str(), wideCaption.c_str(), MB_OK);
 }
@@ -349,7 +345,7 @@ HWND CreateMainWindow(App& app) {
   app.interp = std::make_unique<vex::Interp>(app.host);
   app.interp->decodeBodies = vex::DecodeBodiesFromEnvironment();
   wchar_t title[64];
-  lstrcpyW(title, Wide(vex::msg::CREATION_TITLE));
+  lstrcpyW(title, WideChars(vex::msg::CREATION_TITLE));
   HWND window = CreateWindowExW(
       0, CLASS_NAME, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
       CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, app.instance, &app);

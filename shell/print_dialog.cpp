@@ -38,7 +38,7 @@ class WinPrinterPage final : public vex::PrinterPage {
             GetDeviceCaps(dc_, PHYSICALOFFSETY)};
   }
   void StartDocument(std::u16string_view name) override {
-    std::wstring text(name.begin(), name.end());
+    std::wstring text = WideString(name);
     DOCINFOW doc = {};
     doc.cbSize = sizeof(doc);
     doc.lpszDocName = text.c_str();

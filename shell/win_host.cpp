@@ -17,10 +17,6 @@ namespace {
 // cost of a wake-up that went astray.
 constexpr DWORD INPUT_WAIT_MS = 200;
 
-std::wstring Wide(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
-
 // A file opened with the C runtime; closed with the object.
 class StdioFile final : public vex::HostFile {
  public:
@@ -81,12 +77,12 @@ void WinHost::RequestClose() {
 }
 
 void WinHost::SetTitle(std::u16string_view text) {
-  SetWindowTextW(app_.window, Wide(text).c_str());
+  SetWindowTextW(app_.window, WideString(text).c_str());
 }
 
 std::unique_ptr<vex::HostFile> WinHost::OpenFile(std::u16string_view name,
                                                  vex::FileMode mode) {
-  std::FILE* file = _wfopen(Wide(name).c_str(), ModeText(mode));
+  std::FILE* file = _wfopen(WideString(name).c_str(), ModeText(mode));
   if (file == nullptr) return nullptr;
   return std::make_unique<StdioFile>(file);
 }
