@@ -20,11 +20,6 @@ namespace vex {
 
 namespace {
 
-// The colours of the pens, by pen number (0..7, sprite, default).
-const char* const PEN_COLOURS[] = {"#000000", "#0000ff", "#00ff00", "#00ffff",
-                                   "#ff0000", "#ff00ff", "#ffff00", "#ffffff",
-                                   "#00ff00", "#000000"};
-
 constexpr int CELL_WIDTH = 8;
 constexpr int CELL_HEIGHT = 16;
 
@@ -32,12 +27,14 @@ constexpr int CELL_HEIGHT = 16;
 constexpr int MIN_TILE = 16;
 constexpr int64_t MAX_TILES = 1 << 14;
 
-const char* PenColour(int pen) {
-  return pen >= 0 && pen <= DEFAULT_PEN ? PEN_COLOURS[pen] : PEN_COLOURS[0];
+// A pen's colour as SVG writes it, #rrggbb.
+std::string PenColour(int pen) {
+  uint32_t bgr = PEN_COLOURS[pen >= 0 && pen <= DEFAULT_PEN ? pen : 0];
+  char text[8];
+  std::snprintf(text, sizeof text, "#%02x%02x%02x", unsigned(bgr & 0xFF),
+                unsigned(bgr >> 8 & 0xFF), unsigned(bgr >> 16 & 0xFF));
+  return text;
 }
-
-// The pen number a draw event names: the default pen draws as pen 0 does.
-int EventPen(int pen) { return pen >= 0 && pen <= 7 ? pen : 0; }
 
 // A coordinate for SVG: at most three decimals, no trailing zeros.
 std::string Num(double v) {
@@ -300,10 +297,7 @@ void ConsoleCanvas::LineTo(int x, int y) {
   x_ = x;
   y_ = y;
   if (mix_ == Mix::Copy) {
-    if (events_ != nullptr)
-      Event("line " + std::to_string(m.v[0]) + " " + std::to_string(m.v[1]) +
-            " " + std::to_string(x) + " " + std::to_string(y) + " " +
-            std::to_string(EventPen(pen_)));
+    if (events_ != nullptr) Event(LineEvent(m.v[0], m.v[1], x, y, pen_));
     Keep(m);
     return;
   }
@@ -325,16 +319,12 @@ void ConsoleCanvas::Arc(int left, int top, int right, int bottom, int xs,
                         int ys, int xe, int ye) {
   Mark m{
       Mark::Kind::Arc, {left, top, right, bottom, xs, ys, xe, ye}, pen_, mix_};
-  if (events_ != nullptr) {
-    std::string line = "arc";
-    for (int v : m.v) line += " " + std::to_string(v);
-    Event(line + " " + std::to_string(EventPen(pen_)));
-  }
+  if (events_ != nullptr) Event(ArcEvent(m.v, pen_));
   Keep(m);
 }
 
 void ConsoleCanvas::DrawWrappedText(std::u16string_view text) {
-  if (events_ != nullptr) Event("text 0 0 " + ToUtf8(text));
+  if (events_ != nullptr) Event(TextEventHead(0, 0) + ToUtf8(text));
   Echo(text);
   if (!keepPicture_) return;
   texts_.emplace_back(text);
@@ -342,9 +332,7 @@ void ConsoleCanvas::DrawWrappedText(std::u16string_view text) {
 }
 
 void ConsoleCanvas::TextOut(int x, int y, std::u16string_view text) {
-  if (events_ != nullptr)
-    Event("text " + std::to_string(x) + " " + std::to_string(y) + " " +
-          ToUtf8(text));
+  if (events_ != nullptr) Event(TextEventHead(x, y) + ToUtf8(text));
   Echo(text);
   if (!keepPicture_) return;
   texts_.emplace_back(text);
@@ -370,9 +358,10 @@ void ConsoleCanvas::Clear() {
 // under it.
 std::string ConsoleCanvas::SvgMarks(size_t& i) const {
   const Mark& m = marks_[i++];
-  std::string stroke = std::string("fill=\"none\" stroke=\"") +
-                       (m.mix == Mix::Invert ? "#ffffff" : PenColour(m.pen)) +
-                       "\" stroke-width=\"1\"";
+  std::string stroke =
+      std::string("fill=\"none\" stroke=\"") +
+      (m.mix == Mix::Invert ? std::string("#ffffff") : PenColour(m.pen)) +
+      "\" stroke-width=\"1\"";
   if (m.mix != Mix::Copy) stroke += " style=\"mix-blend-mode:difference\"";
   switch (m.kind) {
     case Mark::Kind::Line: {

@@ -8,6 +8,8 @@
 // operations to GDI; the console host records and renders them.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vex {
@@ -16,6 +18,10 @@ namespace vex {
 // cyan, red, magenta, yellow, white.
 constexpr int SPRITE_PEN = 8;   // the green pen of the turtle sprite
 constexpr int DEFAULT_PEN = 9;  // the platform's default pen (black)
+// The pens' colours by number, as 0x00BBGGRR.
+inline constexpr uint32_t PEN_COLOURS[DEFAULT_PEN + 1] = {
+    0x000000, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF,
+    0xFF00FF, 0x00FFFF, 0xFFFFFF, 0x00FF00, 0x000000};
 
 // Mix modes of line drawing.
 enum class Mix {
@@ -51,6 +57,26 @@ class Canvas {
   virtual int ClientWidth() = 0;
   virtual int ClientHeight() = 0;
 };
+
+// Draw events: how the hosts that report what is drawn (vexilon-cli's
+// --draw-events, the page's events) name it, so that their reports compare
+// line for line. Only lines in copy mode are events; the default pen is
+// named as pen 0, which it draws as.
+inline int EventPen(int pen) { return pen >= 0 && pen <= 7 ? pen : 0; }
+inline std::string LineEvent(int x1, int y1, int x2, int y2, int pen) {
+  return "line " + std::to_string(x1) + " " + std::to_string(y1) + " " +
+         std::to_string(x2) + " " + std::to_string(y2) + " " +
+         std::to_string(EventPen(pen));
+}
+inline std::string ArcEvent(const int (&v)[8], int pen) {
+  std::string line = "arc";
+  for (int n : v) line += " " + std::to_string(n);
+  return line + " " + std::to_string(EventPen(pen));
+}
+// What comes before the text of a text event.
+inline std::string TextEventHead(int x, int y) {
+  return "text " + std::to_string(x) + " " + std::to_string(y) + " ";
+}
 
 // A surface that draws nowhere, for hosts without a picture (the fuzzers,
 // the unit tests of the language). Its client area is 800 x 600.

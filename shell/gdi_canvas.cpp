@@ -5,12 +5,6 @@ namespace vexshell {
 
 namespace {
 
-// The pen table's colours, index 0 to 7: black, blue, green, cyan, red,
-// magenta, yellow, white.
-constexpr COLORREF PEN_COLOURS[8] = {0x000000, 0xFF0000, 0x00FF00, 0xFFFF00,
-                                     0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
-constexpr COLORREF SPRITE_COLOUR = 0x00FF00;
-
 // Holds the surfaces' lock for one operation and flushes this thread's GDI
 // batch before letting it go.
 class SurfaceLock {
@@ -72,10 +66,11 @@ bool GdiSurfaces::CreateBackBuffer(HWND window) {
 }
 
 bool GdiSurfaces::CreatePens() {
-  pens_[vex::SPRITE_PEN] = CreatePen(PS_SOLID, 0, SPRITE_COLOUR);
+  pens_[vex::SPRITE_PEN] =
+      CreatePen(PS_SOLID, 0, vex::PEN_COLOURS[vex::SPRITE_PEN]);
   if (pens_[vex::SPRITE_PEN] == nullptr) return false;
   for (int i = 0; i < 8; ++i) {
-    pens_[i] = CreatePen(PS_SOLID, 0, PEN_COLOURS[i]);
+    pens_[i] = CreatePen(PS_SOLID, 0, vex::PEN_COLOURS[i]);
     if (pens_[i] == nullptr) return false;
   }
   return true;

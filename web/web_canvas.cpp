@@ -21,17 +21,10 @@ namespace vexweb {
 
 namespace {
 
-// The pens by number (0..7, sprite, default), as 0x00BBGGRR.
-constexpr uint32_t PEN_COLOURS[] = {0x000000, 0xFF0000, 0x00FF00, 0xFFFF00,
-                                    0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
-                                    0x00FF00, 0x000000};
 constexpr uint32_t OPAQUE = 0xFF000000;
 constexpr uint32_t WHITE = 0xFFFFFFFF;
 // The height of a line of text: the window's default font is 16 pixels.
 constexpr int LINE_HEIGHT = 16;
-
-// The pen number a draw event names: the default pen draws as pen 0 does.
-int EventPen(int pen) { return pen >= 0 && pen <= 7 ? pen : 0; }
 
 // The longest text image made: wider than any screen, and well inside what
 // a canvas may be.
@@ -242,7 +235,7 @@ void WebCanvas::Event(const std::string& head, std::u16string_view text) {
 }
 
 uint32_t WebCanvas::Colour() const {
-  return PEN_COLOURS[pen_ >= 0 && pen_ <= vex::DEFAULT_PEN ? pen_ : 0];
+  return vex::PEN_COLOURS[pen_ >= 0 && pen_ <= vex::DEFAULT_PEN ? pen_ : 0];
 }
 
 void WebCanvas::MoveTo(int x, int y) {
@@ -254,9 +247,7 @@ void WebCanvas::LineTo(int x, int y) {
   // Only copy-mode lines are events: the sprite and the rubber band come
   // and go without changing the picture.
   if (reporting_ && mix_ == vex::Mix::Copy) {
-    Event("line " + std::to_string(x_) + " " + std::to_string(y_) + " " +
-          std::to_string(x) + " " + std::to_string(y) + " " +
-          std::to_string(EventPen(pen_)));
+    Event(vex::LineEvent(x_, y_, x, y, pen_));
   }
   p_.Line(x_, y_, x, y, mix_, Colour());
   x_ = x;
@@ -266,11 +257,7 @@ void WebCanvas::LineTo(int x, int y) {
 void WebCanvas::Arc(int left, int top, int right, int bottom, int xs, int ys,
                     int xe, int ye) {
   const int v[8] = {left, top, right, bottom, xs, ys, xe, ye};
-  if (reporting_) {
-    std::string line = "arc";
-    for (int n : v) line += " " + std::to_string(n);
-    Event(line + " " + std::to_string(EventPen(pen_)));
-  }
+  if (reporting_) Event(vex::ArcEvent(v, pen_));
   p_.Arc(v, mix_, Colour());
 }
 
@@ -288,13 +275,12 @@ void WebCanvas::Text(int x, int y, int wrapWidth, std::u16string_view text) {
 }
 
 void WebCanvas::DrawWrappedText(std::u16string_view text) {
-  Event("text 0 0 ", text);
+  Event(vex::TextEventHead(0, 0), text);
   Text(0, 0, std::max(1, p_.ClientWidth()), text);
 }
 
 void WebCanvas::TextOut(int x, int y, std::u16string_view text) {
-  if (reporting_)
-    Event("text " + std::to_string(x) + " " + std::to_string(y) + " ", text);
+  if (reporting_) Event(vex::TextEventHead(x, y), text);
   Text(x, y, 0, text);
 }
 
