@@ -178,6 +178,9 @@ void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
       r.mode == ArgMode::Evaluated || r.mode == ArgMode::PassEvaluated;
   kind = r.handler == BuiltinMinusp     ? K_MINUSP
          : r.handler == BuiltinNumEqual ? K_NUMBER_EQUAL
+         : r.handler == BuiltinNull     ? K_NULL
+         : r.handler == BuiltinCar      ? K_CAR
+         : r.handler == BuiltinCdr      ? K_CDR
          : evaluated                    ? K_SPECIAL + r.minArgs
                                         : K_SPECIAL;
   uint32_t at = Open(kind, form, link);
@@ -301,6 +304,9 @@ uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
   Ref p = Car(in, definition);
   for (int32_t i = 0; i < frame.count; ++i, p = Cdr(in, p)) d.Read(p);
   uint32_t at = d.Open(K_BODY, body, definition);
+  if (!d.failed()) in.code[at].count = uint16_t(frame.count);
+  for (int32_t i = 0; i < frame.count; ++i)
+    d.Close(d.Open(K_PARAM, params[i].name, ERROR_VALUE));
   d.Forms(body, 0, BODY_NODES);
   d.Close(at);
   if (!d.failed()) return at;
@@ -354,10 +360,10 @@ Ref RunBuiltin(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return r.handler(in, a);
 }
 
-// minusp and =, the numeric tests, whose handlers are called directly.
+// The built-ins called most often, whose handlers are called directly (all
+// of them evaluated rows that stop on a failed argument).
 template <int count, Handler handler>
-Ref RunNumericTest(Interp& in, const CodeNode* n, Frame& frame,
-                   uint32_t epoch) {
+Ref RunDirect(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   CallArgs a{
       Cdr(in, n->value), &frame, {ERROR_VALUE, ERROR_VALUE, ERROR_VALUE}};
   if (!EvaluateArguments<count>(in, n, frame, epoch, true, a))
@@ -549,8 +555,11 @@ const CallRunner kCallRunners[] = {
     RunArithmeticForm<Op::Multiply>,
     RunArithmeticForm<Op::Subtract>,
     RunArithmeticForm<Op::Divide>,
-    RunCallForm<RunNumericTest<1, BuiltinMinusp>>,
-    RunCallForm<RunNumericTest<2, BuiltinNumEqual>>,
+    RunCallForm<RunDirect<1, BuiltinMinusp>>,
+    RunCallForm<RunDirect<2, BuiltinNumEqual>>,
+    RunCallForm<RunDirect<1, BuiltinNull>>,
+    RunCallForm<RunDirect<1, BuiltinCar>>,
+    RunCallForm<RunDirect<1, BuiltinCdr>>,
     RunCallForm<RunSetq>,
     RunCallForm<RunCons>,
     RunCallForm<RunProgn>,
@@ -591,7 +600,7 @@ Ref DecodeAndRunBody(Interp& in, FunctionEntry& f, Ref definition, Ref body,
   f.decodedEpoch = in.codeEpoch;
   if (f.decodedBody == NO_CODE) return RunBody(in, body, frame);
   const CodeNode* b = in.code + f.decodedBody;
-  return RunForms(in, b + 1, NextNode(b), frame, in.codeEpoch);
+  return RunForms(in, BodyForms(b), NextNode(b), frame, in.codeEpoch);
 }
 
 }  // namespace vex

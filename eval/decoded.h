@@ -28,8 +28,11 @@ enum CodeKind : uint8_t {
   K_MULTIPLY,      //
   K_SUBTRACT,      //
   K_DIVIDE,        //
-  K_MINUSP,        // minusp and = (evaluated rows); children: the arguments
-  K_NUMBER_EQUAL,  //
+  K_MINUSP,        // the evaluated rows whose handlers are called
+  K_NUMBER_EQUAL,  // directly: minusp, =, null, car, cdr; row and
+  K_NULL,          // children as K_BUILTIN1 and K_BUILTIN2
+  K_CAR,           //
+  K_CDR,           //
   K_SETQ,          // row: 1 for a global target (count: its entry + 1, if it
                    // had one then), 0 for a parameter (count: its slot);
                    // children: the value
@@ -43,7 +46,9 @@ enum CodeKind : uint8_t {
   K_CLAUSE,  // value: the clause; children: its test, then its body
   K_STOP,    // a clause that is not a list: cond ends with NIL there
   K_EXIT,    // a loop's exit clause, as K_CLAUSE
-  K_BODY,    // value: the body; children: its forms
+  K_BODY,    // value: the body; count: the parameters; children: a
+             // K_PARAM per parameter, then the forms
+  K_PARAM,   // value: the parameter's name
 };
 
 // The value of a decoded call form node in frame, as EvalProtect gives it,
@@ -184,20 +189,34 @@ constexpr uint32_t NO_CODE = 0xFFFFFFFFu;
 [[gnu::noinline]] Ref DecodeAndRunBody(Interp& in, FunctionEntry& f,
                                        Ref definition, Ref body, Frame& frame);
 
+// The K_BODY node of the user function f while its decoding of definition
+// holds, else nullptr: a call can then name its parameters from the nodes.
+inline const CodeNode* DecodedBody(const Interp& in, const FunctionEntry& f,
+                                   Ref definition) {
+  if (f.decodedDefinition != definition || f.decodedEpoch != in.codeEpoch ||
+      f.decodedBody == NO_CODE || !in.decodeBodies)
+    return nullptr;
+  return in.code + f.decodedBody;
+}
+
+// The forms of a K_BODY node, from the first after its parameters.
+inline const CodeNode* BodyForms(const CodeNode* b) { return b + 1 + b->count; }
+
 // Runs body, the forms of the user function f, whose definition is
 // definition, in frame, the Frame its call has just set up; epoch is the
-// codeEpoch of the moment the call named its parameters. The value is that
-// of RunBody on the forms.
+// codeEpoch of the moment the call named its parameters, and decoded what
+// DecodedBody gave then. The value is that of RunBody on the forms.
 inline Ref RunFunctionBody(Interp& in, FunctionEntry& f, Ref definition,
-                           Ref body, Frame& frame, uint32_t epoch) {
+                           Ref body, Frame& frame, uint32_t epoch,
+                           const CodeNode* decoded) {
   // The parameters were named from the Cells as they were at epoch.
-  if (!in.decodeBodies || CodeChanged(in, epoch))
-    return RunBody(in, body, frame);
+  if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
+  if (decoded != nullptr)
+    return RunForms(in, BodyForms(decoded), NextNode(decoded), frame, epoch);
+  if (!in.decodeBodies) return RunBody(in, body, frame);
   if (f.decodedDefinition != definition || f.decodedEpoch != epoch)
     return DecodeAndRunBody(in, f, definition, body, frame);
-  if (f.decodedBody == NO_CODE) return RunBody(in, body, frame);
-  const CodeNode* b = in.code + f.decodedBody;
-  return RunForms(in, b + 1, NextNode(b), frame, epoch);
+  return RunBody(in, body, frame);  // a body that did not fit
 }
 
 }  // namespace vex

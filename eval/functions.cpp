@@ -95,11 +95,22 @@ Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
   Ref body = def.cdr;
   uint32_t n = 0;
   bool badParameter = false;
-  for (Ref p = def.car; LiveCell(in, p).tag == TAG_LIST; p = Cdr(in, p), ++n) {
-    if (n >= room) return CallFailed(in, hidden, msg::FRAME_FAILED);
-    const Cell& param = LiveCell(in, Car(in, p));
-    badParameter |= param.tag != TAG_SYMBOL;
-    b[n] = Binding{param.car, in.NIL};
+  const CodeNode* decoded =
+      named != nullptr ? DecodedBody(in, *named, definition) : nullptr;
+  if (decoded != nullptr) {
+    // Its decoding read these parameters, all of them symbols.
+    n = decoded->count;
+    if (n > room) return CallFailed(in, hidden, msg::FRAME_FAILED);
+    for (uint32_t i = 0; i < n; ++i)
+      b[i] = Binding{decoded[1 + i].value, in.NIL};
+  } else {
+    for (Ref p = def.car; LiveCell(in, p).tag == TAG_LIST;
+         p = Cdr(in, p), ++n) {
+      if (n >= room) return CallFailed(in, hidden, msg::FRAME_FAILED);
+      const Cell& param = LiveCell(in, Car(in, p));
+      badParameter |= param.tag != TAG_SYMBOL;
+      b[n] = Binding{param.car, in.NIL};
+    }
   }
   in.bindings[hidden] = Binding{NO_NAME, definition};
   in.bindingTop = hidden + 1 + n;
@@ -122,7 +133,8 @@ Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
   Ref result;
   if (named != nullptr) {
     SafePoint<true>(in);
-    result = RunFunctionBody(in, *named, definition, body, fresh, epoch);
+    result =
+        RunFunctionBody(in, *named, definition, body, fresh, epoch, decoded);
   } else {
     result = RunBody(in, body, fresh);
   }
