@@ -101,8 +101,8 @@ Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
     // Its decoding read these parameters, all of them symbols.
     n = decoded->count;
     if (n > room) return CallFailed(in, hidden, msg::FRAME_FAILED);
-    for (uint32_t i = 0; i < n; ++i)
-      b[i] = Binding{decoded[1 + i].value, in.NIL};
+    const Ref nil = in.NIL;  // the stores below may alias in's fields
+    for (uint32_t i = 0; i < n; ++i) b[i] = Binding{decoded[1 + i].value, nil};
   } else {
     for (Ref p = def.car; LiveCell(in, p).tag == TAG_LIST;
          p = Cdr(in, p), ++n) {
