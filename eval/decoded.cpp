@@ -492,8 +492,7 @@ Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 // + and * from their identity; - and / from their first argument, over
 // arguments evaluated one by one.
 template <Op op>
-[[gnu::noinline]] Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame,
-                                    uint32_t epoch) {
+Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   const CodeNode* end = NextNode(n);
   const CodeNode* arg = n + 1;
   float acc = op == Op::Multiply ? 1.0f : 0.0f;
