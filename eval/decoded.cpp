@@ -371,6 +371,68 @@ Ref RunDirect(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return handler(in, a);
 }
 
+// The test of a cond clause or a loop exit. The commonest tests are
+// answered in place when nothing about them can fail: (minusp (- a b)),
+// (null x) and (= x y) over variables and numbers, and null of one of
+// these. Each does exactly what its runner does (the steps, the nesting, the
+// pushes and allocations) and gives the same value; any other test, or one
+// that might fail, is run as a node.
+template <bool outer = true>
+[[gnu::always_inline]] inline Ref RunTest(Interp& in, const CodeNode* n,
+                                          Frame& frame, uint32_t epoch) {
+  const CodeNode* arg = n + 1;
+  uint32_t top = in.cellTop;
+  if (n->kind == K_MINUSP && arg->kind == K_SUBTRACT &&
+      arg->row == SIMPLE_PAIR && in.depth + 1 < in.depthLimit &&
+      in.pollCountdown >= 2) {
+    // minusp's step and level, then those of its argument.
+    --in.pollCountdown;
+    ++in.depth;
+    Ref v = PairArithmetic<Op::Subtract>(in, arg, frame);
+    --in.depth;
+    if (v != ERROR_VALUE)
+      return in.numbers[in.cells[v].car].value < 0.0f ? in.T : in.NIL;
+    ++in.pollCountdown;  // nothing was done: the node runs as it stands
+  } else if (n->kind == K_NULL && IsSimple(*arg) && in.depth < in.depthLimit &&
+             in.pollCountdown >= 1 &&
+             top + 1 < uint32_t(CELL_STACK_CAPACITY - 1)) {
+    Ref v = SimpleValue(in, arg, frame);
+    if (v != ERROR_VALUE) {
+      --in.pollCountdown;
+      const Cell& c = LiveCell(in, v);
+      if (c.tag != TAG_SYMBOL) in.cellStack[in.cellTop++] = v;
+      return c.tag == TAG_SYMBOL && c.car == 0 ? in.T : in.NIL;
+    }
+  } else if (outer && n->kind == K_NULL && in.depth < in.depthLimit &&
+             in.pollCountdown >= 1 &&
+             (arg->kind == K_MINUSP || arg->kind == K_NUMBER_EQUAL ||
+              arg->kind == K_NULL)) {
+    // null's step and level, then its argument, whose value is T or NIL
+    // (never pushed), or ERROR_VALUE.
+    --in.pollCountdown;
+    ++in.depth;
+    Ref v = RunTest<false>(in, arg, frame, epoch);
+    --in.depth;
+    if (v == ERROR_VALUE) return ERROR_VALUE;
+    return IsNil(in, v) ? in.T : in.NIL;
+  } else if (n->kind == K_NUMBER_EQUAL && IsSimple(arg[0]) &&
+             IsSimple(arg[1]) && in.depth < in.depthLimit &&
+             in.pollCountdown >= 1 &&
+             top + 2 < uint32_t(CELL_STACK_CAPACITY - 1)) {
+    Ref a = SimpleValue(in, arg, frame);
+    Ref b = SimpleValue(in, arg + 1, frame);
+    if (a != ERROR_VALUE && b != ERROR_VALUE && IsNumber(in, a) &&
+        IsNumber(in, b)) {
+      --in.pollCountdown;
+      in.cellStack[top] = a;
+      in.cellStack[top + 1] = b;
+      in.cellTop = top + 2;
+      return NumberValue(in, a) == NumberValue(in, b) ? in.T : in.NIL;
+    }
+  }
+  return RunNode(in, n, frame, epoch);
+}
+
 Ref RunCond(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   const CodeNode* end = NextNode(n);
   for (const CodeNode* c = n + 1; c != end; c = NextNode(c)) {
@@ -379,7 +441,7 @@ Ref RunCond(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
     Ref clause = c->value;
     Ref link = c->link;
     const CodeNode* test = c + 1;
-    Ref t = RunNode(in, test, frame, epoch);
+    Ref t = RunTest<>(in, test, frame, epoch);
     if (t == ERROR_VALUE) return ERROR_VALUE;
     if (CodeChanged(in, epoch)) {
       if (!IsNil(in, t)) return RunBody(in, Cdr(in, clause), frame);
@@ -470,7 +532,7 @@ Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
       if (c->kind == K_EXIT) {
         Ref clause = c->value;
         const CodeNode* test = c + 1;
-        Ref t = RunNode(in, test, frame, epoch);
+        Ref t = RunTest<>(in, test, frame, epoch);
         if (t == ERROR_VALUE) return ERROR_VALUE;
         if (CodeChanged(in, epoch)) {
           if (!IsNil(in, t)) return RunBody(in, Cdr(in, clause), frame);

@@ -29,7 +29,7 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
 // True when a decoded function body was read from the Cell. Cells above
 // every such Cell are not looked up, so the map's pages stay untouched
 // where no code lies.
-inline bool IsCodeCell(const Interp& in, Ref cell) {
+[[gnu::always_inline]] inline bool IsCodeCell(const Interp& in, Ref cell) {
   return cell < in.codeCellsHigh && in.codeCells[cell] != 0;
 }
 
@@ -40,12 +40,12 @@ inline bool IsCodeCell(const Interp& in, Ref cell) {
 // element's own state come down to the cursor staying below a limit that taking
 // elements this way leaves where it is, as the cursor and the counts move
 // together.
-inline bool CellUnderCursorIsTakeable(const Interp& in) {
+[[gnu::always_inline]] inline bool CellUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.cellCursor;
   return index + 1 < in.cellFastEnd && in.cells[index + 1].mark != MARK_USED &&
          !IsCodeCell(in, index + 1);
 }
-inline bool SlotUnderCursorIsTakeable(const Interp& in) {
+[[gnu::always_inline]] inline bool SlotUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.numberCursor;
   return index + 1 < in.slotFastEnd && in.numbers[index].mark != MARK_USED;
 }
@@ -54,7 +54,7 @@ inline bool SlotUnderCursorIsTakeable(const Interp& in) {
 // a test that sets them itself).
 void ResetAllocationLimits(Interp& in);
 // Takes the element under the cursor (see above) and moves the cursor on.
-inline Ref TakeCellUnderCursor(Interp& in) {
+[[gnu::always_inline]] inline Ref TakeCellUnderCursor(Interp& in) {
   uint32_t index = in.cellCursor;
   --in.wrapCountdown;
   --in.FreeCells;
@@ -62,7 +62,8 @@ inline Ref TakeCellUnderCursor(Interp& in) {
   in.cells[index + 1].mark = MARK_USED;
   return index + 1;
 }
-inline int32_t TakeSlotUnderCursor(Interp& in, float value) {
+[[gnu::always_inline]] inline int32_t TakeSlotUnderCursor(Interp& in,
+                                                          float value) {
   uint32_t index = in.numberCursor;
   --in.FreeNumbers;
   in.numberCursor = index + 1;

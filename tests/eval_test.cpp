@@ -1,5 +1,6 @@
-// The step budget the fuzzers give a run. (The eval fuzz target checks that
-// both root stacks are back where they were after every run.)
+// The step budget the fuzzers give a run, and where the two engines stop. (The
+// eval fuzz target checks that both root stacks are back where they were after
+// every run.)
 #include <gtest/gtest.h>
 
 #include "tests/test_host.h"
@@ -19,6 +20,59 @@ TEST(Eval, AStepBudgetEndsAWideRunOfCalls) {
   EXPECT_EQ(s.host.Take("message: "), Lines{"エラー: 実行を中断しました"});
   s.budget = -1;
   EXPECT_EQ(s.Run("(fib 10)"), "55.000000 ");
+}
+
+// The decoded engine answers the commonest tests (and arithmetic on two
+// variables or numbers) in place, and must still stop exactly where the
+// evaluator stops: at a spent step budget wherever in a test it falls, and
+// at the nesting limit whatever the nesting around the test. The count of
+// passes, and the depth and clause reached, are compared, not written down.
+TEST(Eval, BothEnginesStopAtTheSameStepAndDepth) {
+  const char* definitions[] = {
+      "(defun walk (n l) (loop ((= n 0) c) (setq c (+ c 1))"
+      " (cond ((null l) (setq l (list 1 2)))"
+      " ((null (minusp (- n 3))) (setq l (cdr l)))"
+      " ((null (null l)) (setq l (cdr l))) ((= n c) NIL)"
+      " ((null (= n 7)) (setq l (cdr l))) (T NIL))"
+      " (setq n (- n 1))))",
+      "(defun deep (n) (setq m n) (setq at 1) (cond ((minusp (- n 0)) 0)"
+      " ((progn (setq at 2) (null (= n -1)))"
+      " (setq at 3) (+ 1 (deep (+ n 1)))) (T 0)))",
+      "(defun deeper (n) (setq m n) (setq at 1)"
+      " (cond ((null (minusp (- -1 n))) 0)"
+      " ((progn (setq at 2) (null (null n)))"
+      " (setq at 3) (+ 1 (deeper (+ n 1)))) (T 0)))"};
+  Session decoded(true), evaluator(false);
+  for (Session* s : {&decoded, &evaluator})
+    for (const char* d : definitions) ASSERT_EQ(s->Run(d), "T ");
+  // Each budget makes the run stop at another step of a pass.
+  for (int k = 1; k <= 40; ++k) {
+    std::string counts[2];
+    for (int e = 0; e < 2; ++e) {
+      Session& s = e == 0 ? decoded : evaluator;
+      s.budget = int64_t(k) * INTERRUPT_INTERVAL / 3;
+      EXPECT_EQ(s.Run("(progn (setq c 0) (walk 100000 NIL))"), "ERROR");
+      s.budget = -1;
+      counts[e] = s.Run("c");
+      s.host.Take("message: ");
+    }
+    EXPECT_EQ(counts[0], counts[1]) << "budget " << k;
+  }
+  // Each wrapping progn puts the nesting limit at another level of a test.
+  for (const char* f : {"deep", "deeper"}) {
+    for (int wraps = 0; wraps < 6; ++wraps) {
+      std::string call = "(" + std::string(f) + " 0)";
+      for (int w = 0; w < wraps; ++w) call = "(progn " + call + ")";
+      std::string reached[2];
+      for (int e = 0; e < 2; ++e) {
+        Session& s = e == 0 ? decoded : evaluator;
+        EXPECT_EQ(s.Run(call), "ERROR");
+        EXPECT_EQ(s.host.Take("message: ").size(), 1u);
+        reached[e] = s.Run("(list m at)");
+      }
+      EXPECT_EQ(reached[0], reached[1]) << f << " in " << wraps << " progn";
+    }
+  }
 }
 
 }  // namespace
