@@ -206,9 +206,10 @@ inline const CodeNode* BodyForms(const CodeNode* b) { return b + 1 + b->count; }
 // definition, in frame, the Frame its call has just set up; epoch is the
 // codeEpoch of the moment the call named its parameters, and decoded what
 // DecodedBody gave then. The value is that of RunBody on the forms.
-inline Ref RunFunctionBody(Interp& in, FunctionEntry& f, Ref definition,
-                           Ref body, Frame& frame, uint32_t epoch,
-                           const CodeNode* decoded) {
+[[gnu::always_inline]] inline Ref RunFunctionBody(Interp& in, FunctionEntry& f,
+                                                  Ref definition, Ref body,
+                                                  Frame& frame, uint32_t epoch,
+                                                  const CodeNode* decoded) {
   // The parameters were named from the Cells as they were at epoch.
   if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
   if (decoded != nullptr)

@@ -128,8 +128,7 @@ Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
   uint32_t cellMark = in.cellTop;
   uint32_t localMark = in.localTop;
   PushCell(in, ERROR_VALUE);  // a full stack has asked to close; go on
-  if (!PushLocalMarker(in) || !PushLocals(in, fresh))
-    return CallFailed(in, hidden, nullptr);
+  if (!PushFrame(in, fresh)) return CallFailed(in, hidden, nullptr);
   Ref result;
   if (named != nullptr) {
     SafePoint<true>(in);

@@ -187,24 +187,20 @@ inline bool PushCell(Interp& in, Ref cell) {
 }
 // The fatal end of a LocalStack push; false.
 bool LocalStackFull(Interp& in);
-// Pushes the LocalStack marker (0); false after the fatal message.
-inline bool PushLocalMarker(Interp& in) {
-  if (in.localTop >= uint32_t(LOCAL_STACK_CAPACITY - 1))
-    return LocalStackFull(in);
-  in.localStack[in.localTop++] = 0;
-  return true;
-}
-// Pushes one entry per Binding of the Frame; false after the fatal message.
-// Each push is tested on its own: on a full stack the entries pushed before
-// the refused one stay. Away from the end all of them fit at once.
-bool PushLocalsOneByOne(Interp& in, const Frame& frame);
-inline bool PushLocals(Interp& in, const Frame& frame) {
+// Pushes the LocalStack marker (0), then one entry per Binding of the
+// Frame; false after the fatal message. Each push is tested on its own: on
+// a full stack the entries pushed before the refused one stay. Away from the
+// end all of them fit at once, and one test does.
+bool PushFrameOneByOne(Interp& in, const Frame& frame);
+inline bool PushFrame(Interp& in, const Frame& frame) {
   uint32_t top = in.localTop;
   uint32_t n = uint32_t(frame.count);
-  if (top + n >= uint32_t(LOCAL_STACK_CAPACITY - 1))
-    return PushLocalsOneByOne(in, frame);
-  for (uint32_t i = 0; i < n; ++i) in.localStack[top + i] = frame.base + i + 1;
-  in.localTop = top + n;
+  if (top + n + 1 >= uint32_t(LOCAL_STACK_CAPACITY - 1))
+    return PushFrameOneByOne(in, frame);
+  uint32_t* stack = in.localStack + top;
+  stack[0] = 0;
+  for (uint32_t i = 0; i < n; ++i) stack[i + 1] = frame.base + i + 1;
+  in.localTop = top + n + 1;
   return true;
 }
 // Pops the CellStack down to and including the nearest marker.

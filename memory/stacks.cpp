@@ -20,7 +20,10 @@ bool LocalStackFull(Interp& in) {
   return false;
 }
 
-bool PushLocalsOneByOne(Interp& in, const Frame& frame) {
+bool PushFrameOneByOne(Interp& in, const Frame& frame) {
+  if (in.localTop >= uint32_t(LOCAL_STACK_CAPACITY - 1))
+    return LocalStackFull(in);
+  in.localStack[in.localTop++] = 0;
   for (int32_t i = 0; i < frame.count; ++i) {
     if (in.localTop >= uint32_t(LOCAL_STACK_CAPACITY - 1))
       return LocalStackFull(in);
