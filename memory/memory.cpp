@@ -154,7 +154,15 @@ constexpr uint32_t HIGH_STEP = 4096;
 
 // The next-fit search from the cursor, wrapping at the last Cell.
 Ref SearchCell(Interp& in) {
-  for (uint32_t examined = 0; examined < LAST_CELL; ++examined) {
+  // Most of the search passes Cells in use within the touched part, short
+  // of the wrap: that stretch is passed in a loop of its own.
+  uint32_t start = in.cellCursor;
+  uint32_t passed = start;
+  uint32_t bound = std::min(in.cellHigh, LAST_CELL - 1);
+  const Cell* cells = in.cells;
+  while (passed < bound && cells[passed + 1].mark == MARK_USED) ++passed;
+  in.cellCursor = passed;
+  for (uint32_t examined = passed - start; examined < LAST_CELL; ++examined) {
     uint32_t index = in.cellCursor;
     if (index >= in.cellHigh)
       in.cellHigh = std::min(index + HIGH_STEP, LAST_CELL);
@@ -171,7 +179,13 @@ Ref SearchCell(Interp& in) {
 }
 
 int32_t SearchNumberSlot(Interp& in) {
-  for (uint32_t examined = 0; examined < LAST_SLOT; ++examined) {
+  uint32_t start = in.numberCursor;
+  uint32_t passed = start;
+  uint32_t bound = std::min(in.numberHigh, LAST_SLOT - 1);
+  const NumberSlot* slots = in.numbers;
+  while (passed < bound && slots[passed].mark == MARK_USED) ++passed;
+  in.numberCursor = passed;
+  for (uint32_t examined = passed - start; examined < LAST_SLOT; ++examined) {
     uint32_t index = in.numberCursor;
     if (index >= in.numberHigh)
       in.numberHigh = std::min(index + HIGH_STEP, LAST_SLOT);
