@@ -30,7 +30,7 @@ async function open() {
 async function run(page, program) {
   await page.$eval("#program", (e, t) => { e.value = t; }, program);
   await page.click("#run");
-  await page.waitForFunction(() => document.body.dataset.state === "idle", {timeout: 60000, polling: 1});
+  await page.waitForFunction(() => document.body.dataset.state === "idle", {timeout: 60000, polling: "mutation"});
 }
 const median = times => times.sort((a, b) => a - b)[times.length >> 1];
 
