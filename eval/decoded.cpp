@@ -587,10 +587,60 @@ Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 // step and a level of nesting (CallLevel).
 template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t),
           bool userCall = false>
-Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+[[gnu::noinline]] Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame,
+                                  uint32_t epoch) {
   CallLevel<userCall> level(in);
   if (!level.Enter()) return ERROR_VALUE;
   return Protect(in, Run(in, n, frame, epoch));
+}
+
+// car and cdr of a variable, and cons of two variables or numbers, the
+// commonest list forms: when nothing about them can fail they are done in a
+// small function of their own, with the step, the nesting and the pushes of
+// their runner; else their runner runs them.
+template <bool car>
+Ref RunListPart(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  const CodeNode* arg = n + 1;
+  uint32_t top = in.cellTop;
+  if (IsSimple(*arg) && in.depth < in.depthLimit && in.pollCountdown >= 1 &&
+      top + 2 < uint32_t(CELL_STACK_CAPACITY - 1)) {
+    Ref v = SimpleValue(in, arg, frame);
+    if (v != ERROR_VALUE && IsList(in, v)) {
+      --in.pollCountdown;
+      Ref part = car ? Car(in, v) : Cdr(in, v);
+      in.cellStack[top++] = v;
+      if (!IsSymbol(in, part)) in.cellStack[top++] = part;
+      in.cellTop = top;
+      return part;
+    }
+  }
+  return RunCallForm<RunDirect<1, car ? BuiltinCar : BuiltinCdr>>(in, n, frame,
+                                                                  epoch);
+}
+
+Ref RunConsOfSimple(Interp& in, const CodeNode* n, Frame& frame,
+                    uint32_t epoch) {
+  const CodeNode* first = n + 1;
+  uint32_t top = in.cellTop;
+  if (IsSimple(first[0]) && IsSimple(first[1]) && in.depth < in.depthLimit &&
+      in.pollCountdown >= 1 && top + 4 < uint32_t(CELL_STACK_CAPACITY - 1) &&
+      CellUnderCursorIsTakeable(in)) {
+    Ref x = SimpleValue(in, first, frame);
+    Ref y = SimpleValue(in, first + 1, frame);
+    if (x != ERROR_VALUE && y != ERROR_VALUE) {
+      // The pair is rooted before its car and cdr, and again as the value.
+      --in.pollCountdown;
+      Ref pair = TakeCellUnderCursor(in);
+      in.cells[pair] = Cell{TAG_LIST, MARK_USED, x, y};
+      in.cellStack[top++] = pair;
+      if (!IsSymbol(in, x)) in.cellStack[top++] = x;
+      if (!IsSymbol(in, y)) in.cellStack[top++] = y;
+      in.cellStack[top++] = pair;
+      in.cellTop = top;
+      return pair;
+    }
+  }
+  return RunCallForm<RunCons>(in, n, frame, epoch);
 }
 
 // The same for + - * /, whose value is a number or ERROR_VALUE.
@@ -619,10 +669,10 @@ const CallRunner kCallRunners[] = {
     RunCallForm<RunDirect<1, BuiltinMinusp>>,
     RunCallForm<RunDirect<2, BuiltinNumEqual>>,
     RunCallForm<RunDirect<1, BuiltinNull>>,
-    RunCallForm<RunDirect<1, BuiltinCar>>,
-    RunCallForm<RunDirect<1, BuiltinCdr>>,
+    RunListPart<true>,
+    RunListPart<false>,
     RunCallForm<RunSetq>,
-    RunCallForm<RunCons>,
+    RunConsOfSimple,
     RunCallForm<RunProgn>,
     RunCallForm<RunAndOr<true>>,
     RunCallForm<RunAndOr<false>>,

@@ -22,14 +22,16 @@ TEST(Eval, AStepBudgetEndsAWideRunOfCalls) {
   EXPECT_EQ(s.Run("(fib 10)"), "55.000000 ");
 }
 
-// The decoded engine answers the commonest tests (and arithmetic on two
-// variables or numbers) in place, and must still stop exactly where the
-// evaluator stops: at a spent step budget wherever in a test it falls, and
-// at the nesting limit whatever the nesting around the test. The count of
-// passes, and the depth and clause reached, are compared, not written down.
+// The decoded engine answers the commonest tests, and car, cdr, cons and
+// arithmetic of variables and numbers, in place, and must still stop exactly
+// where the evaluator stops: at a spent step budget wherever in a form it
+// falls, and at the nesting limit whatever the nesting around the form. The
+// count of passes, and the depth and form reached, are compared, not
+// written down.
 TEST(Eval, BothEnginesStopAtTheSameStepAndDepth) {
   const char* definitions[] = {
       "(defun walk (n l) (loop ((= n 0) c) (setq c (+ c 1))"
+      " (setq l (cons n l)) (setq a (car l)) (setq l (cdr l))"
       " (cond ((null l) (setq l (list 1 2)))"
       " ((null (minusp (- n 3))) (setq l (cdr l)))"
       " ((null (null l)) (setq l (cdr l))) ((= n c) NIL)"
@@ -41,7 +43,11 @@ TEST(Eval, BothEnginesStopAtTheSameStepAndDepth) {
       "(defun deeper (n) (setq m n) (setq at 1)"
       " (cond ((null (minusp (- -1 n))) 0)"
       " ((progn (setq at 2) (null (null n)))"
-      " (setq at 3) (+ 1 (deeper (+ n 1)))) (T 0)))"};
+      " (setq at 3) (+ 1 (deeper (+ n 1)))) (T 0)))",
+      "(defun deepest (n l) (setq m n) (setq at 1) (setq l (cons n l))"
+      " (setq at 2) (setq a (progn (car l))) (setq at 3)"
+      " (cond ((null (progn (cdr l))) (deepest (+ n 1) l))"
+      " (T (+ 1 (deepest (+ n 1) l)))))"};
   Session decoded(true), evaluator(false);
   for (Session* s : {&decoded, &evaluator})
     for (const char* d : definitions) ASSERT_EQ(s->Run(d), "T ");
@@ -58,10 +64,10 @@ TEST(Eval, BothEnginesStopAtTheSameStepAndDepth) {
     }
     EXPECT_EQ(counts[0], counts[1]) << "budget " << k;
   }
-  // Each wrapping progn puts the nesting limit at another level of a test.
-  for (const char* f : {"deep", "deeper"}) {
+  // Each wrapping progn puts the nesting limit at another level of a form.
+  for (const char* start : {"(deep 0)", "(deeper 0)", "(deepest 0 NIL)"}) {
     for (int wraps = 0; wraps < 6; ++wraps) {
-      std::string call = "(" + std::string(f) + " 0)";
+      std::string call = start;
       for (int w = 0; w < wraps; ++w) call = "(progn " + call + ")";
       std::string reached[2];
       for (int e = 0; e < 2; ++e) {
@@ -70,7 +76,7 @@ TEST(Eval, BothEnginesStopAtTheSameStepAndDepth) {
         EXPECT_EQ(s.host.Take("message: ").size(), 1u);
         reached[e] = s.Run("(list m at)");
       }
-      EXPECT_EQ(reached[0], reached[1]) << f << " in " << wraps << " progn";
+      EXPECT_EQ(reached[0], reached[1]) << call;
     }
   }
 }
