@@ -595,52 +595,123 @@ template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t),
 }
 
 // car and cdr of a variable, and cons of two variables or numbers, the
-// commonest list forms: when nothing about them can fail they are done in a
-// small function of their own, with the step, the nesting and the pushes of
-// their runner; else their runner runs them.
+// commonest list forms, and setq of these or of arithmetic on a simple pair:
+// when nothing about them can fail they are done in small functions of
+// their own, with the steps, the nesting and the pushes of their runners;
+// else their runners run them. Each Try function below does its form whole
+// and gives its value, or does nothing and gives ERROR_VALUE.
+
 template <bool car>
-Ref RunListPart(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+[[gnu::always_inline]] inline Ref TryListPart(Interp& in, const CodeNode* n,
+                                              const Frame& frame) {
   const CodeNode* arg = n + 1;
   uint32_t top = in.cellTop;
-  if (IsSimple(*arg) && in.depth < in.depthLimit && in.pollCountdown >= 1 &&
-      top + 2 < uint32_t(CELL_STACK_CAPACITY - 1)) {
-    Ref v = SimpleValue(in, arg, frame);
-    if (v != ERROR_VALUE && IsList(in, v)) {
-      --in.pollCountdown;
-      Ref part = car ? Car(in, v) : Cdr(in, v);
-      in.cellStack[top++] = v;
-      if (!IsSymbol(in, part)) in.cellStack[top++] = part;
-      in.cellTop = top;
-      return part;
+  if (!IsSimple(*arg) || in.depth >= in.depthLimit || in.pollCountdown < 1 ||
+      top + 2 >= uint32_t(CELL_STACK_CAPACITY - 1))
+    return ERROR_VALUE;
+  Ref v = SimpleValue(in, arg, frame);
+  if (v == ERROR_VALUE || !IsList(in, v)) return ERROR_VALUE;
+  --in.pollCountdown;
+  Ref part = car ? Car(in, v) : Cdr(in, v);
+  in.cellStack[top++] = v;
+  if (!IsSymbol(in, part)) in.cellStack[top++] = part;
+  in.cellTop = top;
+  return part;
+}
+
+[[gnu::always_inline]] inline Ref TryCons(Interp& in, const CodeNode* n,
+                                          const Frame& frame) {
+  const CodeNode* first = n + 1;
+  uint32_t top = in.cellTop;
+  if (!IsSimple(first[0]) || !IsSimple(first[1]) || in.depth >= in.depthLimit ||
+      in.pollCountdown < 1 || top + 4 >= uint32_t(CELL_STACK_CAPACITY - 1) ||
+      in.FreeCells <= 1)
+    return ERROR_VALUE;
+  Ref x = SimpleValue(in, first, frame);
+  Ref y = SimpleValue(in, first + 1, frame);
+  if (x == ERROR_VALUE || y == ERROR_VALUE) return ERROR_VALUE;
+  // The pair is rooted before its car and cdr, and again as the value.
+  --in.pollCountdown;
+  Ref pair = AllocCell(in);  // two are free: it cannot fail
+  in.cells[pair] = Cell{TAG_LIST, MARK_USED, x, y};
+  in.cellStack[top++] = pair;
+  if (!IsSymbol(in, x)) in.cellStack[top++] = x;
+  if (!IsSymbol(in, y)) in.cellStack[top++] = y;
+  in.cellStack[top++] = pair;
+  in.cellTop = top;
+  return pair;
+}
+
+// The value of a node that is a variable, a number, one of the list forms
+// above or arithmetic on a simple pair, as RunNode gives it.
+[[gnu::always_inline]] inline Ref TryLeanValue(Interp& in, const CodeNode* n,
+                                               const Frame& frame) {
+  switch (n->kind) {
+    case K_LOCAL:
+    case K_NUMBER:
+    case K_GLOBAL: {
+      Ref v = SimpleValue(in, n, frame);
+      uint32_t top = in.cellTop;
+      if (v == ERROR_VALUE || top + 1 >= uint32_t(CELL_STACK_CAPACITY - 1))
+        return ERROR_VALUE;
+      if (!IsSymbol(in, v)) in.cellStack[in.cellTop++] = v;
+      return v;
     }
+    case K_ADD:
+      return n->row == SIMPLE_PAIR ? PairArithmetic<Op::Add>(in, n, frame)
+                                   : ERROR_VALUE;
+    case K_SUBTRACT:
+      return n->row == SIMPLE_PAIR ? PairArithmetic<Op::Subtract>(in, n, frame)
+                                   : ERROR_VALUE;
+    case K_CAR:
+      return TryListPart<true>(in, n, frame);
+    case K_CDR:
+      return TryListPart<false>(in, n, frame);
+    case K_CONS:
+      return TryCons(in, n, frame);
+    default:
+      return ERROR_VALUE;
   }
+}
+
+template <bool car>
+Ref RunListPart(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  Ref v = TryListPart<car>(in, n, frame);
+  if (v != ERROR_VALUE) return v;
   return RunCallForm<RunDirect<1, car ? BuiltinCar : BuiltinCdr>>(in, n, frame,
                                                                   epoch);
 }
 
 Ref RunConsOfSimple(Interp& in, const CodeNode* n, Frame& frame,
                     uint32_t epoch) {
-  const CodeNode* first = n + 1;
-  uint32_t top = in.cellTop;
-  if (IsSimple(first[0]) && IsSimple(first[1]) && in.depth < in.depthLimit &&
-      in.pollCountdown >= 1 && top + 4 < uint32_t(CELL_STACK_CAPACITY - 1) &&
-      CellUnderCursorIsTakeable(in)) {
-    Ref x = SimpleValue(in, first, frame);
-    Ref y = SimpleValue(in, first + 1, frame);
-    if (x != ERROR_VALUE && y != ERROR_VALUE) {
-      // The pair is rooted before its car and cdr, and again as the value.
-      --in.pollCountdown;
-      Ref pair = TakeCellUnderCursor(in);
-      in.cells[pair] = Cell{TAG_LIST, MARK_USED, x, y};
-      in.cellStack[top++] = pair;
-      if (!IsSymbol(in, x)) in.cellStack[top++] = x;
-      if (!IsSymbol(in, y)) in.cellStack[top++] = y;
-      in.cellStack[top++] = pair;
-      in.cellTop = top;
-      return pair;
-    }
-  }
+  Ref v = TryCons(in, n, frame);
+  if (v != ERROR_VALUE) return v;
   return RunCallForm<RunCons>(in, n, frame, epoch);
+}
+
+// setq's step and level, its value, the assignment to a parameter or to a
+// global variable that has its entry, and the value pushed.
+Ref RunLeanSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  bool global = n->row != 0;
+  uint32_t place = n->count;
+  if (in.depth < in.depthLimit && in.pollCountdown >= 1 &&
+      (!global || place != 0) &&
+      in.cellTop + 6 < uint32_t(CELL_STACK_CAPACITY - 1)) {
+    --in.pollCountdown;
+    ++in.depth;
+    Ref v = TryLeanValue(in, n + 1, frame);
+    --in.depth;
+    if (v != ERROR_VALUE) {
+      if (global)
+        in.globals[place - 1].value = v;
+      else
+        in.bindings[frame.base + place].value = v;
+      if (!IsSymbol(in, v)) in.cellStack[in.cellTop++] = v;
+      return v;
+    }
+    ++in.pollCountdown;  // nothing was done: the runner does it
+  }
+  return RunCallForm<RunSetq>(in, n, frame, epoch);
 }
 
 // The same for + - * /, whose value is a number or ERROR_VALUE.
@@ -671,7 +742,7 @@ const CallRunner kCallRunners[] = {
     RunCallForm<RunDirect<1, BuiltinNull>>,
     RunListPart<true>,
     RunListPart<false>,
-    RunCallForm<RunSetq>,
+    RunLeanSetq,
     RunConsOfSimple,
     RunCallForm<RunProgn>,
     RunCallForm<RunAndOr<true>>,
@@ -680,6 +751,21 @@ const CallRunner kCallRunners[] = {
     RunCallForm<RunUser, true>,
 };
 static_assert(std::size(kCallRunners) == K_USER - K_SPECIAL + 1);
+
+Ref PairResultSearching(Interp& in, Ref a, Ref b, float result) {
+  if (in.FreeCells <= 1 || in.FreeNumbers <= 1) return ERROR_VALUE;
+  --in.pollCountdown;
+  Ref c = AllocCell(in);
+  int32_t slot = AllocNumberSlot(in, result);
+  in.cells[c].tag = TAG_NUMBER;
+  in.cells[c].car = uint32_t(slot);
+  uint32_t top = in.cellTop;
+  in.cellStack[top] = a;
+  in.cellStack[top + 1] = b;
+  in.cellStack[top + 2] = c;
+  in.cellTop = top + 3;
+  return c;
+}
 
 Ref LearnGlobal(Interp& in, const CodeNode* n) {
   int32_t g = FindGlobal(in, n->value);

@@ -77,10 +77,17 @@ constexpr uint8_t SIMPLE_PAIR = 1;
   return n->count != 0 ? in.globals[n->count - 1].value : ERROR_VALUE;
 }
 
+// The end of PairArithmetic (below) when an element under a cursor cannot be
+// taken: the number result of a and b is made by the allocators' search,
+// when each area has two free elements (then neither allocation can fail);
+// else ERROR_VALUE, having done nothing.
+[[gnu::noinline]] Ref PairResultSearching(Interp& in, Ref a, Ref b,
+                                          float result);
+
 // The common case of arithmetic on a simple pair, done whole or not at all:
 // both values are numbers, no zero divides, the CellStack has room for the
-// three pushes, the Cell and NumberSlot under the cursors can be taken, and
-// the step neither nests too deep nor is one that looks at the flags. Then
+// three pushes, the areas have room for the number, and the step neither
+// nests too deep nor is one that looks at the flags. Then
 // the node's value, after the steps, pushes and allocations its runner
 // makes; else ERROR_VALUE, having done nothing, and the runner goes the
 // long way.
@@ -95,19 +102,21 @@ template <Op op>
   uint32_t top = in.cellTop;
   if (ca.tag != TAG_NUMBER || cb.tag != TAG_NUMBER ||
       top + 3 >= uint32_t(CELL_STACK_CAPACITY - 1) ||
-      in.depth >= in.depthLimit || in.pollCountdown < 1 ||
-      !CellUnderCursorIsTakeable(in) || !SlotUnderCursorIsTakeable(in))
+      in.depth >= in.depthLimit || in.pollCountdown < 1)
     return ERROR_VALUE;
   float x = in.numbers[ca.car].value;
   float y = in.numbers[cb.car].value;
   if (op == Op::Divide && y == 0.0f) return ERROR_VALUE;
   if (op == Op::Add || op == Op::Multiply)
     x = ApplyOp<op>(op == Op::Add ? 0.0f : 1.0f, x);
+  float result = ApplyOp<op>(x, y);
+  if (!CellUnderCursorIsTakeable(in) || !SlotUnderCursorIsTakeable(in))
+    return PairResultSearching(in, a, b, result);
   --in.pollCountdown;
   Ref c = TakeCellUnderCursor(in);
   Cell& cell = in.cells[c];
   cell.tag = TAG_NUMBER;
-  cell.car = uint32_t(TakeSlotUnderCursor(in, ApplyOp<op>(x, y)));
+  cell.car = uint32_t(TakeSlotUnderCursor(in, result));
   in.cellStack[top] = a;
   in.cellStack[top + 1] = b;
   in.cellStack[top + 2] = c;

@@ -30,13 +30,14 @@ TEST(Eval, AStepBudgetEndsAWideRunOfCalls) {
 // written down.
 TEST(Eval, BothEnginesStopAtTheSameStepAndDepth) {
   const char* definitions[] = {
-      "(defun walk (n l) (loop ((= n 0) c) (setq c (+ c 1))"
-      " (setq l (cons n l)) (setq a (car l)) (setq l (cdr l))"
+      "(defun walk (n l) (loop ((= n 0) c) (setq c (+ c 1)) (setq at 1)"
+      " (setq l (cons n l)) (setq at 2) (setq a (car l)) (setq at 3)"
+      " (setq l (cdr l)) (setq at 4)"
       " (cond ((null l) (setq l (list 1 2)))"
       " ((null (minusp (- n 3))) (setq l (cdr l)))"
       " ((null (null l)) (setq l (cdr l))) ((= n c) NIL)"
       " ((null (= n 7)) (setq l (cdr l))) (T NIL))"
-      " (setq n (- n 1))))",
+      " (setq at 5) (setq n (- n 1))))",
       "(defun deep (n) (setq m n) (setq at 1) (cond ((minusp (- n 0)) 0)"
       " ((progn (setq at 2) (null (= n -1)))"
       " (setq at 3) (+ 1 (deep (+ n 1)))) (T 0)))",
@@ -51,15 +52,16 @@ TEST(Eval, BothEnginesStopAtTheSameStepAndDepth) {
   Session decoded(true), evaluator(false);
   for (Session* s : {&decoded, &evaluator})
     for (const char* d : definitions) ASSERT_EQ(s->Run(d), "T ");
-  // Each budget makes the run stop at another step of a pass.
+  // Each budget makes the run stop at another step of a pass, which the
+  // pass count and the last form that ran tell.
   for (int k = 1; k <= 40; ++k) {
     std::string counts[2];
     for (int e = 0; e < 2; ++e) {
       Session& s = e == 0 ? decoded : evaluator;
-      s.budget = int64_t(k) * INTERRUPT_INTERVAL / 3;
+      s.budget = int64_t(k) * INTERRUPT_INTERVAL;
       EXPECT_EQ(s.Run("(progn (setq c 0) (walk 100000 NIL))"), "ERROR");
       s.budget = -1;
-      counts[e] = s.Run("c");
+      counts[e] = s.Run("(list c at)");
       s.host.Take("message: ");
     }
     EXPECT_EQ(counts[0], counts[1]) << "budget " << k;
