@@ -87,10 +87,9 @@ constexpr uint8_t SIMPLE_PAIR = 1;
 // The common case of arithmetic on a simple pair, done whole or not at all:
 // both values are numbers, no zero divides, the CellStack has room for the
 // three pushes, the areas have room for the number, and the step neither
-// nests too deep nor is one that looks at the flags. Then
-// the node's value, after the steps, pushes and allocations its runner
-// makes; else ERROR_VALUE, having done nothing, and the runner goes the
-// long way.
+// nests too deep nor is one that looks at the flags. Then the node's value,
+// after the steps, pushes and allocations its runner makes; else
+// ERROR_VALUE, having done nothing, and the runner goes the long way.
 template <Op op>
 [[gnu::always_inline]] inline Ref PairArithmetic(Interp& in, const CodeNode* n,
                                                  const Frame& frame) {
