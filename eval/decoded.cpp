@@ -399,9 +399,8 @@ template <bool outer = true>
     Ref v = SimpleValue(in, arg, frame);
     if (v != ERROR_VALUE) {
       --in.pollCountdown;
-      const Cell& c = LiveCell(in, v);
-      if (c.tag != TAG_SYMBOL) in.cellStack[in.cellTop++] = v;
-      return c.tag == TAG_SYMBOL && c.car == 0 ? in.T : in.NIL;
+      Protect(in, v);  // there is room: it cannot fail
+      return IsNil(in, v) ? in.T : in.NIL;
     }
   } else if (outer && n->kind == K_NULL && in.depth < in.depthLimit &&
              in.pollCountdown >= 1 &&
@@ -654,8 +653,7 @@ template <bool car>
       uint32_t top = in.cellTop;
       if (v == ERROR_VALUE || top + 1 >= uint32_t(CELL_STACK_CAPACITY - 1))
         return ERROR_VALUE;
-      if (!IsSymbol(in, v)) in.cellStack[in.cellTop++] = v;
-      return v;
+      return Protect(in, v);
     }
     case K_ADD:
       return n->row == SIMPLE_PAIR ? PairArithmetic<Op::Add>(in, n, frame)
@@ -706,8 +704,7 @@ Ref RunLeanSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
         in.globals[place - 1].value = v;
       else
         in.bindings[frame.base + place].value = v;
-      if (!IsSymbol(in, v)) in.cellStack[in.cellTop++] = v;
-      return v;
+      return Protect(in, v);  // room was left for it
     }
     ++in.pollCountdown;  // nothing was done: the runner does it
   }
