@@ -160,7 +160,8 @@ struct Interp {
   int32_t FreeCells = 0;
   int32_t WrapFlag = 0;
   // Allocations left until the first wrap of a next-fit cursor that was
-  // never moved back by early reclaiming; WrapFlag follows it.
+  // never moved back by early reclaiming; WrapFlag follows it. Never 0: once
+  // the flag is set, it counts a whole area again.
   uint32_t wrapCountdown = 0;
   // The cursor positions from which taking the Cell or NumberSlot under
   // the cursor needs the slow path whatever the element (see

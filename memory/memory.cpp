@@ -215,7 +215,12 @@ Ref AllocCellSlow(Interp& in) {
     Fatal(in, msg::CELL_AREA_FULL);
     return ERROR_VALUE;
   }
-  if (in.wrapCountdown > 0 && --in.wrapCountdown == 0) in.WrapFlag = 1;
+  if (--in.wrapCountdown == 0) {
+    in.WrapFlag = 1;
+    // The flag stays for good; the countdown starts over only so that it
+    // never again sends the common case here.
+    in.wrapCountdown = LAST_CELL;
+  }
   Ref found = SearchCell(in);
   if (found != ERROR_VALUE) --in.FreeCells;
   ResetAllocationLimits(in);

@@ -91,7 +91,9 @@ TEST_F(Memory, AnAreaIsFullWithOneElementLeft) {
 
 // The flag comes with the allocation that brings a cursor moving one Cell
 // per allocation to the last Cell, wherever early reclaiming has put the
-// cursor since; it stays for good and shows in the collector's line.
+// cursor since; it stays for good and shows in the collector's line. After
+// it, allocation takes the common case again: a long session must not slow
+// down for good once it has made as many Cells as the area holds.
 TEST_F(Memory, TheWrapFlagComesWithTheAllocationThatReachesTheLastCell) {
   EXPECT_EQ(in.wrapCountdown, uint32_t(CELL_CAPACITY - 3));  // after NIL, T
   in.wrapCountdown = 2;
@@ -100,6 +102,7 @@ TEST_F(Memory, TheWrapFlagComesWithTheAllocationThatReachesTheLastCell) {
   EXPECT_EQ(in.WrapFlag, 0);
   AllocCell(in);
   EXPECT_EQ(in.WrapFlag, 1);
+  EXPECT_TRUE(CellUnderCursorIsTakeable(in));
   AllocCell(in);
   Collect(in);
   EXPECT_EQ(in.WrapFlag, 1);
