@@ -106,14 +106,19 @@ void AbandonMarking(Interp& in, Marking& m) {
   in.pollCountdown = 0;
 }
 
-// Resets every mark and marks from the four kinds of roots; what is marked
-// is what is in use. A run with a step budget is charged for the passes.
+// Resets every mark and marks from NIL, T and the four kinds of roots; what
+// is marked is what is in use. A run with a step budget is charged for the
+// passes.
 Marking MarkAndCount(Interp& in) {
   ResetMarks(in);
   Marking m;
   auto mark = [&](Ref root) {
     if (!m.abandoned) MarkFrom(in, root, m);
   };
+  // The built-ins answer with these two Cells whatever a program has set
+  // the variables NIL and T to.
+  mark(in.NIL);
+  mark(in.T);
   for (uint32_t i = 0; i < in.cellTop; ++i)
     if (in.cellStack[i] != ERROR_VALUE) mark(in.cellStack[i]);
   // Every Binding of a call in progress: those the LocalStack refers to,
