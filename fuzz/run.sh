@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets (clang, with AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each on its checked-in corpus plus a
 # fresh run of SECONDS seconds (default 60). Findings land in
-# build/fuzz/findings/<target>/.
+# build/fuzz/findings/<target>/ (for engines, with history.txt: replay it as
+# fuzz/engines_fuzz.cpp says).
 #
 #   fuzz/run.sh [seconds]             every target
 #   fuzz/run.sh 3600 engines          one target, for an hour
@@ -31,6 +32,8 @@ for t in "${targets[@]}"; do
   mkdir -p "$work" "$findings"
   dict=()
   case $t in eval | engines) dict=(-dict=fuzz/eval.dict) ;; esac
+  # A difference of the engines also leaves the lines that led to it.
+  export VEX_ENGINES_HISTORY="$findings/history.txt"
   echo "== $t: ${seconds}s"
   if ! "build/fuzz/fuzz/${t}_fuzz" "$work" "fuzz/corpus/$t" "${dict[@]}" \
       -max_total_time="$seconds" -max_len=4096 -timeout=60 -rss_limit_mb=4096 \
