@@ -16,16 +16,22 @@ target_compile_options(vexcore PRIVATE
 # compiled for it: the linker then optimises them together, with the
 # toolchain's ordinary system libraries (it has none built for -flto).
 target_compile_options(vexcore PRIVATE -flto)
+# Every browser the page runs in (it needs shared memory) has the float to
+# integer conversions that saturate and the sign-extending operations; with
+# them the conversions and narrow loads need no guarding sequences.
+set(VEX_WASM_FEATURES -mnontrapping-fptoint -msign-ext)
+target_compile_options(vexcore PRIVATE ${VEX_WASM_FEATURES})
 
 file(GLOB VEX_WEB_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 add_executable(vexilon-web ${VEX_WEB_SOURCES})
 target_link_libraries(vexilon-web PRIVATE vexcore)
-target_compile_options(vexilon-web PRIVATE -flto)
+target_compile_options(vexilon-web PRIVATE -flto ${VEX_WASM_FEATURES})
 set_target_properties(vexilon-web PROPERTIES
   OUTPUT_NAME vexilon
   SUFFIX .js
   RUNTIME_OUTPUT_DIRECTORY ${VEX_SITE})
 target_link_options(vexilon-web PRIVATE
+  ${VEX_WASM_FEATURES}
   -pthread
   # The interpreter's worker is made with the page, before anything runs.
   -sPTHREAD_POOL_SIZE=1
