@@ -33,7 +33,7 @@ for t in "${targets[@]}"; do
   dict=()
   case $t in eval | engines) dict=(-dict=fuzz/eval.dict) ;; esac
   # A difference of the engines also leaves the lines that led to it.
-  export VEX_ENGINES_HISTORY="$findings/history.txt"
+  [ "$t" != engines ] || export VEX_ENGINES_HISTORY="$findings/history.txt"
   echo "== $t: ${seconds}s"
   if ! "build/fuzz/fuzz/${t}_fuzz" "$work" "fuzz/corpus/$t" "${dict[@]}" \
       -max_total_time="$seconds" -max_len=4096 -timeout=60 -rss_limit_mb=4096 \
