@@ -202,6 +202,24 @@ int32_t SearchNumberSlot(Interp& in) {
 
 }  // namespace
 
+bool PassUsedCells(Interp& in) {
+  uint32_t index = in.cellCursor;
+  const uint32_t end = in.cellFastEnd;
+  const Cell* cells = in.cells;
+  while (index + 1 < end && cells[index + 1].mark == MARK_USED) ++index;
+  in.cellCursor = index;
+  return index + 1 < end && !IsCodeCell(in, index + 1);
+}
+
+bool PassUsedSlots(Interp& in) {
+  uint32_t index = in.numberCursor;
+  const uint32_t end = in.slotFastEnd;
+  const NumberSlot* slots = in.numbers;
+  while (index + 1 < end && slots[index].mark == MARK_USED) ++index;
+  in.numberCursor = index;
+  return index + 1 < end;
+}
+
 // The free counts are exact: every allocation takes one and a collection
 // recounts. So the area is full exactly when the count says only the last
 // element, never handed out, is free, wherever the cursor stands; and the

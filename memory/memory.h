@@ -37,17 +37,24 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
 // taking it needs nothing else (the area is not nearly full, the wrap flag
 // does not come with it, the cursor does not wrap or pass the touched part
 // of the area, no decoded function body was read from the Cell). All but the
-// element's own state come down to the cursor staying below a limit that taking
-// elements this way leaves where it is, as the cursor and the counts move
-// together.
-[[gnu::always_inline]] inline bool CellUnderCursorIsTakeable(const Interp& in) {
+// element's own state come down to the cursor staying below a limit that
+// taking elements this way leaves where it is, as the cursor and the counts
+// move together. Elements in use under the cursor are passed first: the
+// search would pass them too, and passing them only moves the limit's true
+// place further than where it stands.
+[[gnu::noinline]] bool PassUsedCells(Interp& in);
+[[gnu::noinline]] bool PassUsedSlots(Interp& in);
+[[gnu::always_inline]] inline bool CellUnderCursorIsTakeable(Interp& in) {
   uint32_t index = in.cellCursor;
-  return index + 1 < in.cellFastEnd && in.cells[index + 1].mark != MARK_USED &&
-         !IsCodeCell(in, index + 1);
+  if (index + 1 >= in.cellFastEnd) return false;
+  if (in.cells[index + 1].mark == MARK_USED) return PassUsedCells(in);
+  return !IsCodeCell(in, index + 1);
 }
-[[gnu::always_inline]] inline bool SlotUnderCursorIsTakeable(const Interp& in) {
+[[gnu::always_inline]] inline bool SlotUnderCursorIsTakeable(Interp& in) {
   uint32_t index = in.numberCursor;
-  return index + 1 < in.slotFastEnd && in.numbers[index].mark != MARK_USED;
+  if (index + 1 >= in.slotFastEnd) return false;
+  if (in.numbers[index].mark == MARK_USED) return PassUsedSlots(in);
+  return true;
 }
 // Sets those limits from the cursors and counts; called by everything else
 // that moves a cursor or changes a count (the slow paths, the collector, and
