@@ -40,7 +40,7 @@ bool CheckInterrupt(Interp& in);
 // True when the run has to stop: interrupted, out of steps, or the window is
 // closing. Shows "実行を中断しました" for an interrupt or a spent budget.
 // Cheap: it looks at the flags only every INTERRUPT_INTERVAL calls.
-inline bool RunMustStop(Interp& in) {
+[[gnu::always_inline]] inline bool RunMustStop(Interp& in) {
   if (--in.pollCountdown >= 0) return false;
   return CheckInterrupt(in);
 }

@@ -229,6 +229,7 @@ bool PassUsedSlots(Interp& in) {
 // The inline allocators (memory.h) take the element under the cursor when
 // nothing of this applies; everything else comes here.
 Ref AllocCellSlow(Interp& in) {
+  if (PassUsedCells(in)) return TakeCellUnderCursor(in);
   if (in.FreeCells <= 1) {
     Fatal(in, msg::CELL_AREA_FULL);
     return ERROR_VALUE;
@@ -246,6 +247,7 @@ Ref AllocCellSlow(Interp& in) {
 }
 
 int32_t AllocNumberSlotSlow(Interp& in, float value) {
+  if (PassUsedSlots(in)) return TakeSlotUnderCursor(in, value);
   if (in.FreeNumbers <= 1) {
     Fatal(in, msg::NUMBER_AREA_FULL);
     return -1;

@@ -39,23 +39,22 @@ constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
 // of the area, no decoded function body was read from the Cell). All but the
 // element's own state come down to the cursor staying below a limit that
 // taking elements this way leaves where it is, as the cursor and the counts
-// move together. Elements in use under the cursor are passed first: the
-// search would pass them too, and passing them only moves the limit's true
-// place further than where it stands.
-[[gnu::noinline]] bool PassUsedCells(Interp& in);
-[[gnu::noinline]] bool PassUsedSlots(Interp& in);
-[[gnu::always_inline]] inline bool CellUnderCursorIsTakeable(Interp& in) {
+// move together.
+[[gnu::always_inline]] inline bool CellUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.cellCursor;
-  if (index + 1 >= in.cellFastEnd) return false;
-  if (in.cells[index + 1].mark == MARK_USED) return PassUsedCells(in);
-  return !IsCodeCell(in, index + 1);
+  return index + 1 < in.cellFastEnd && in.cells[index + 1].mark != MARK_USED &&
+         !IsCodeCell(in, index + 1);
 }
-[[gnu::always_inline]] inline bool SlotUnderCursorIsTakeable(Interp& in) {
+[[gnu::always_inline]] inline bool SlotUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.numberCursor;
-  if (index + 1 >= in.slotFastEnd) return false;
-  if (in.numbers[index].mark == MARK_USED) return PassUsedSlots(in);
-  return true;
+  return index + 1 < in.slotFastEnd && in.numbers[index].mark != MARK_USED;
 }
+// The same after moving the cursor over the elements in use under it, while
+// the limit allows: the search would pass them too, and passing them only
+// puts the limit's true place further on than where it stands. The slow
+// paths start with this.
+bool PassUsedCells(Interp& in);
+bool PassUsedSlots(Interp& in);
 // Sets those limits from the cursors and counts; called by everything else
 // that moves a cursor or changes a count (the slow paths, the collector, and
 // a test that sets them itself).
@@ -187,7 +186,7 @@ std::u16string_view NameText(Interp& in, NameRef name);
 // The fatal end of a CellStack push; false.
 bool CellStackFull(Interp& in);
 // Pushes a Cell or the null marker; false after the fatal message.
-inline bool PushCell(Interp& in, Ref cell) {
+[[gnu::always_inline]] inline bool PushCell(Interp& in, Ref cell) {
   if (in.cellTop >= uint32_t(CELL_STACK_CAPACITY - 1)) return CellStackFull(in);
   in.cellStack[in.cellTop++] = cell;
   return true;
@@ -199,7 +198,7 @@ bool LocalStackFull(Interp& in);
 // a full stack the entries pushed before the refused one stay. Away from the
 // end all of them fit at once, and one test does.
 bool PushFrameOneByOne(Interp& in, const Frame& frame);
-inline bool PushFrame(Interp& in, const Frame& frame) {
+[[gnu::always_inline]] inline bool PushFrame(Interp& in, const Frame& frame) {
   uint32_t top = in.localTop;
   uint32_t n = uint32_t(frame.count);
   if (top + n + 1 >= uint32_t(LOCAL_STACK_CAPACITY - 1))
