@@ -43,6 +43,12 @@ bool IsSimple(const CodeNode& n) {
   return n.kind == K_LOCAL || n.kind == K_NUMBER || n.kind == K_GLOBAL;
 }
 
+// A variable, a number, or car or cdr of one of these.
+bool IsListPartOrSimple(const CodeNode& n) {
+  return IsSimple(n) || ((n.kind == K_CAR || n.kind == K_CDR) &&
+                         n.skip == 2 * sizeof(CodeNode) && IsSimple((&n)[1]));
+}
+
 // Reads forms into nodes appended to the code area below limit.
 class Decoder {
  public:
@@ -165,6 +171,9 @@ void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
     const CodeNode* first = &in_.code[at + 1];
     if (count == 2 && IsSimple(first[0]) && IsSimple(first[1]))
       in_.code[at].row = SIMPLE_PAIR;
+    else if (count == 2 && IsListPartOrSimple(first[0]) &&
+             IsListPartOrSimple(*NextNode(first)))
+      in_.code[at].row = LEAN_PAIR;
     return Close(at);
   }
   // The argument count is checked here once; its list Cells are marked, so
@@ -371,12 +380,130 @@ Ref RunDirect(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return handler(in, a);
 }
 
+// An operand answered in place: a variable or a number, car or cdr of one,
+// or arithmetic on a simple pair. Planning it looks at everything its
+// evaluation depends on and does nothing; doing it then makes the steps,
+// pushes and allocations its node's runner makes, and cannot fail. The
+// forms whose operands these are (=, cons, arithmetic) use them below.
+struct LeanOperand {
+  uint8_t kind;  // K_LOCAL for a variable or a number, else the node's kind
+  Ref value;     // the value; an arithmetic operand's is made by DoLean
+  Ref source;    // car, cdr: the list; arithmetic: its two operands, which
+  Ref other;     // are pushed before its result
+  float result;  // arithmetic: the value of the number it makes
+};
+
+inline bool IsArithmeticKind(uint8_t kind) {
+  return kind >= K_ADD && kind <= K_DIVIDE;
+}
+
+// Plans the operand node n; false when it is none of these, or when its
+// evaluation could fail (an unbound variable, car of no list, arithmetic on
+// no number or by zero).
+[[gnu::always_inline]] inline bool PlanLean(Interp& in, const CodeNode* n,
+                                            const Frame& frame,
+                                            LeanOperand& o) {
+  if (IsSimple(*n)) {
+    o.kind = K_LOCAL;
+    o.value = SimpleValue(in, n, frame);
+    return o.value != ERROR_VALUE;
+  }
+  if (n->kind == K_CAR || n->kind == K_CDR) {
+    if (!IsSimple(n[1])) return false;
+    Ref v = SimpleValue(in, n + 1, frame);
+    if (v == ERROR_VALUE || !IsList(in, v)) return false;
+    o.kind = n->kind;
+    o.source = v;
+    o.value = n->kind == K_CAR ? Car(in, v) : Cdr(in, v);
+    return true;
+  }
+  if (!IsArithmeticKind(n->kind) || n->row != SIMPLE_PAIR) return false;
+  Ref a = SimpleValue(in, n + 1, frame);
+  Ref b = SimpleValue(in, n + 2, frame);
+  if (a == ERROR_VALUE || b == ERROR_VALUE || !IsNumber(in, a) ||
+      !IsNumber(in, b))
+    return false;
+  float x = NumberValue(in, a);
+  float y = NumberValue(in, b);
+  o.kind = n->kind;
+  o.source = a;
+  o.other = b;
+  switch (n->kind) {
+    case K_ADD:
+      o.result = PairValue<Op::Add>(x, y);
+      break;
+    case K_SUBTRACT:
+      o.result = PairValue<Op::Subtract>(x, y);
+      break;
+    case K_MULTIPLY:
+      o.result = PairValue<Op::Multiply>(x, y);
+      break;
+    default:
+      if (y == 0.0f) return false;
+      o.result = PairValue<Op::Divide>(x, y);
+  }
+  return true;
+}
+
+// Whether the two planned operands of a form fit what their evaluation
+// needs, beside the form's own step: a level below the limit for the calls
+// among them, their steps, room on the CellStack for them and the form, and
+// for an arithmetic operand two free Cells and NumberSlots, so that making
+// its number cannot fail. Two arithmetic operands are left to the runners.
+[[gnu::always_inline]] inline bool LeanRoom(const Interp& in,
+                                            const LeanOperand& x,
+                                            const LeanOperand& y) {
+  bool arithmetic = IsArithmeticKind(x.kind) || IsArithmeticKind(y.kind);
+  if (IsArithmeticKind(x.kind) && IsArithmeticKind(y.kind)) return false;
+  int32_t calls = int32_t(x.kind != K_LOCAL) + int32_t(y.kind != K_LOCAL);
+  return in.depth + uint32_t(calls != 0) < in.depthLimit &&
+         in.pollCountdown >= 1 + calls &&
+         in.cellTop + 8 < uint32_t(CELL_STACK_CAPACITY - 1) &&
+         (!arithmetic || (in.FreeCells > 1 && in.FreeNumbers > 1));
+}
+
+// Does a planned operand (see LeanRoom for the room it needs); its value.
+[[gnu::always_inline]] inline Ref DoLean(Interp& in, LeanOperand& o) {
+  uint32_t top = in.cellTop;
+  if (o.kind == K_LOCAL) {
+    if (!IsSymbol(in, o.value)) in.cellStack[top++] = o.value;
+  } else if (o.kind == K_CAR || o.kind == K_CDR) {
+    --in.pollCountdown;
+    in.cellStack[top++] = o.source;
+    if (!IsSymbol(in, o.value)) in.cellStack[top++] = o.value;
+  } else {
+    --in.pollCountdown;
+    o.value = MakeNumber(in, o.result);
+    in.cellStack[top++] = o.source;
+    in.cellStack[top++] = o.other;
+    in.cellStack[top++] = o.value;
+  }
+  in.cellTop = top;
+  return o.value;
+}
+
+// = of two lean operands, as a test: T or NIL, or ERROR_VALUE having done
+// nothing.
+[[gnu::always_inline]] inline Ref TryNumberEqual(Interp& in, const CodeNode* n,
+                                                 const Frame& frame) {
+  LeanOperand x, y;
+  if (!PlanLean(in, n + 1, frame, x) ||
+      !PlanLean(in, NextNode(n + 1), frame, y) || !LeanRoom(in, x, y) ||
+      (!IsArithmeticKind(x.kind) && !IsNumber(in, x.value)) ||
+      (!IsArithmeticKind(y.kind) && !IsNumber(in, y.value)))
+    return ERROR_VALUE;
+  --in.pollCountdown;
+  float a = NumberValue(in, DoLean(in, x));
+  float b = NumberValue(in, DoLean(in, y));
+  return a == b ? in.T : in.NIL;
+}
+
 // The test of a cond clause or a loop exit. The commonest tests are
 // answered in place when nothing about them can fail: (minusp (- a b)),
-// (null x) and (= x y) over variables and numbers, and null of one of
-// these. Each does exactly what its runner does (the steps, the nesting, the
-// pushes and allocations) and gives the same value; any other test, or one
-// that might fail, is run as a node.
+// (null x), (= x y) over variables and numbers or other lean operands
+// (above), and null of one of these. Each does exactly what its runner does
+// (the steps, the nesting, the pushes and allocations) and gives the same
+// value; any other test, or one that might fail, is run as a node.
 template <bool outer = true>
 [[gnu::always_inline]] inline Ref RunTest(Interp& in, const CodeNode* n,
                                           Frame& frame, uint32_t epoch) {
@@ -428,6 +555,9 @@ template <bool outer = true>
       in.cellTop = top + 2;
       return NumberValue(in, a) == NumberValue(in, b) ? in.T : in.NIL;
     }
+  } else if (n->kind == K_NUMBER_EQUAL) {
+    Ref v = TryNumberEqual(in, n, frame);
+    if (v != ERROR_VALUE) return v;
   }
   return RunNode(in, n, frame, epoch);
 }
@@ -641,6 +771,52 @@ template <bool car>
   return pair;
 }
 
+// cons of two lean operands where TryCons takes only variables and numbers.
+// An arithmetic operand is left to the runner: its number would be the
+// second allocation after the pair.
+[[gnu::noinline]] Ref TryLeanCons(Interp& in, const CodeNode* n,
+                                  const Frame& frame) {
+  LeanOperand x, y;
+  if (!PlanLean(in, n + 1, frame, x) ||
+      !PlanLean(in, NextNode(n + 1), frame, y) || IsArithmeticKind(x.kind) ||
+      IsArithmeticKind(y.kind) || !LeanRoom(in, x, y) || in.FreeCells <= 1)
+    return ERROR_VALUE;
+  --in.pollCountdown;
+  Ref pair = AllocCell(in);  // two are free: it cannot fail
+  in.cells[pair] = Cell{TAG_LIST, MARK_USED, x.value, y.value};
+  in.cellStack[in.cellTop++] = pair;
+  DoLean(in, x);
+  DoLean(in, y);
+  in.cellStack[in.cellTop++] = pair;
+  return pair;
+}
+
+// + - * / of two lean operands that are no arithmetic themselves (whose
+// numbers would come before the result's), such as (+ s (car l)): the
+// decoder marks such nodes LEAN_PAIR.
+template <Op op>
+[[gnu::noinline]] Ref TryLeanArithmetic(Interp& in, const CodeNode* n,
+                                        const Frame& frame) {
+  if (n->row != LEAN_PAIR) return ERROR_VALUE;
+  const CodeNode* first = n + 1;
+  const CodeNode* second = NextNode(first);
+  LeanOperand x, y;
+  if (!PlanLean(in, first, frame, x) || !PlanLean(in, second, frame, y) ||
+      IsArithmeticKind(x.kind) || IsArithmeticKind(y.kind) ||
+      !LeanRoom(in, x, y) || in.FreeCells <= 1 || in.FreeNumbers <= 1 ||
+      !IsNumber(in, x.value) || !IsNumber(in, y.value))
+    return ERROR_VALUE;
+  float a = NumberValue(in, x.value);
+  float b = NumberValue(in, y.value);
+  if (op == Op::Divide && b == 0.0f) return ERROR_VALUE;
+  --in.pollCountdown;
+  DoLean(in, x);
+  DoLean(in, y);
+  Ref c = MakeNumber(in, PairValue<op>(a, b));  // cannot fail: see above
+  in.cellStack[in.cellTop++] = c;
+  return c;
+}
+
 // The value of a node that is a variable, a number, one of the list forms
 // above or arithmetic on a simple pair, as RunNode gives it.
 [[gnu::always_inline]] inline Ref TryLeanValue(Interp& in, const CodeNode* n,
@@ -672,6 +848,21 @@ template <bool car>
   }
 }
 
+// What TryLeanValue leaves: cons and arithmetic over lean operands.
+[[gnu::noinline]] Ref TryLeanOperandsValue(Interp& in, const CodeNode* n,
+                                           const Frame& frame) {
+  switch (n->kind) {
+    case K_ADD:
+      return TryLeanArithmetic<Op::Add>(in, n, frame);
+    case K_SUBTRACT:
+      return TryLeanArithmetic<Op::Subtract>(in, n, frame);
+    case K_CONS:
+      return TryLeanCons(in, n, frame);
+    default:
+      return ERROR_VALUE;
+  }
+}
+
 template <bool car>
 Ref RunListPart(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   Ref v = TryListPart<car>(in, n, frame);
@@ -683,6 +874,7 @@ Ref RunListPart(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 Ref RunConsOfSimple(Interp& in, const CodeNode* n, Frame& frame,
                     uint32_t epoch) {
   Ref v = TryCons(in, n, frame);
+  if (v == ERROR_VALUE) v = TryLeanCons(in, n, frame);
   if (v != ERROR_VALUE) return v;
   return RunCallForm<RunCons>(in, n, frame, epoch);
 }
@@ -698,6 +890,7 @@ Ref RunLeanSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
     --in.pollCountdown;
     ++in.depth;
     Ref v = TryLeanValue(in, n + 1, frame);
+    if (v == ERROR_VALUE) v = TryLeanOperandsValue(in, n + 1, frame);
     --in.depth;
     if (v != ERROR_VALUE) {
       if (global)
@@ -715,6 +908,10 @@ Ref RunLeanSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 template <Op op>
 Ref RunArithmeticForm(Interp& in, const CodeNode* n, Frame& frame,
                       uint32_t epoch) {
+  if (n->row == LEAN_PAIR) {
+    Ref lean = TryLeanArithmetic<op>(in, n, frame);
+    if (lean != ERROR_VALUE) return lean;
+  }
   CallLevel<false> level(in);
   if (!level.Enter()) return ERROR_VALUE;
   Ref v = RunArithmetic<op>(in, n, frame, epoch);

@@ -66,6 +66,9 @@ extern const CallRunner kCallRunners[];
 // The row of an arithmetic node whose two arguments are simple: variables
 // or numbers, whose values are found without evaluating anything.
 constexpr uint8_t SIMPLE_PAIR = 1;
+// The row of one whose two arguments are variables, numbers, or car or cdr
+// of one of these, and not both of the first kinds.
+constexpr uint8_t LEAN_PAIR = 2;
 
 // The value of a simple node, or ERROR_VALUE for a global variable without
 // an entry yet.
@@ -83,6 +86,15 @@ constexpr uint8_t SIMPLE_PAIR = 1;
 // else ERROR_VALUE, having done nothing.
 [[gnu::noinline]] Ref PairResultSearching(Interp& in, Ref a, Ref b,
                                           float result);
+
+// x op y as the fold of two arguments makes it: + and * start from their
+// identity, - and / from the first argument.
+template <Op op>
+[[gnu::always_inline]] inline float PairValue(float x, float y) {
+  if (op == Op::Add || op == Op::Multiply)
+    x = ApplyOp<op>(op == Op::Add ? 0.0f : 1.0f, x);
+  return ApplyOp<op>(x, y);
+}
 
 // The common case of arithmetic on a simple pair, done whole or not at all:
 // both values are numbers, no zero divides, the CellStack has room for the
@@ -106,9 +118,7 @@ template <Op op>
   float x = in.numbers[ca.car].value;
   float y = in.numbers[cb.car].value;
   if (op == Op::Divide && y == 0.0f) return ERROR_VALUE;
-  if (op == Op::Add || op == Op::Multiply)
-    x = ApplyOp<op>(op == Op::Add ? 0.0f : 1.0f, x);
-  float result = ApplyOp<op>(x, y);
+  float result = PairValue<op>(x, y);
   if (!CellUnderCursorIsTakeable(in) || !SlotUnderCursorIsTakeable(in))
     return PairResultSearching(in, a, b, result);
   --in.pollCountdown;

@@ -155,27 +155,43 @@ void Fatal(Interp& in, const char16_t* text);
 // the collector freed because nothing rooted it fails at once.
 #ifdef VEX_GC_STRESS
 [[noreturn]] void StaleReference(Interp& in, Ref r);
-inline const Cell& LiveCell(Interp& in, Ref r) {
+[[gnu::always_inline]] inline const Cell& LiveCell(Interp& in, Ref r) {
   const Cell& c = in.cells[r];
   if (c.mark != MARK_USED) StaleReference(in, r);
   return c;
 }
 #else
-inline const Cell& LiveCell(Interp& in, Ref r) { return in.cells[r]; }
+[[gnu::always_inline]] inline const Cell& LiveCell(Interp& in, Ref r) {
+  return in.cells[r];
+}
 #endif
 
-inline uint16_t Tag(Interp& in, Ref r) { return LiveCell(in, r).tag; }
-inline bool IsList(Interp& in, Ref r) { return Tag(in, r) == TAG_LIST; }
-inline bool IsNumber(Interp& in, Ref r) { return Tag(in, r) == TAG_NUMBER; }
-inline bool IsSymbol(Interp& in, Ref r) { return Tag(in, r) == TAG_SYMBOL; }
-inline Ref Car(Interp& in, Ref r) { return LiveCell(in, r).car; }
-inline Ref Cdr(Interp& in, Ref r) { return LiveCell(in, r).cdr; }
-inline float NumberValue(Interp& in, Ref r) {
+[[gnu::always_inline]] inline uint16_t Tag(Interp& in, Ref r) {
+  return LiveCell(in, r).tag;
+}
+[[gnu::always_inline]] inline bool IsList(Interp& in, Ref r) {
+  return Tag(in, r) == TAG_LIST;
+}
+[[gnu::always_inline]] inline bool IsNumber(Interp& in, Ref r) {
+  return Tag(in, r) == TAG_NUMBER;
+}
+[[gnu::always_inline]] inline bool IsSymbol(Interp& in, Ref r) {
+  return Tag(in, r) == TAG_SYMBOL;
+}
+[[gnu::always_inline]] inline Ref Car(Interp& in, Ref r) {
+  return LiveCell(in, r).car;
+}
+[[gnu::always_inline]] inline Ref Cdr(Interp& in, Ref r) {
+  return LiveCell(in, r).cdr;
+}
+[[gnu::always_inline]] inline float NumberValue(Interp& in, Ref r) {
   return in.numbers[LiveCell(in, r).car].value;
 }
-inline NameRef SymbolName(Interp& in, Ref r) { return LiveCell(in, r).car; }
+[[gnu::always_inline]] inline NameRef SymbolName(Interp& in, Ref r) {
+  return LiveCell(in, r).car;
+}
 // False is any symbol named "NIL" (its name is interned first, at offset 0).
-inline bool IsNil(Interp& in, Ref r) {
+[[gnu::always_inline]] inline bool IsNil(Interp& in, Ref r) {
   const Cell& c = LiveCell(in, r);
   return c.tag == TAG_SYMBOL && c.car == 0;
 }
