@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "console/utf.h"
 #include "tests/test_host.h"
 
@@ -108,6 +110,47 @@ TEST_F(Memory, TheWrapFlagComesWithTheAllocationThatReachesTheLastCell) {
   EXPECT_EQ(in.WrapFlag, 1);
   EXPECT_EQ(host.events,
             Lines{"title: gc: 使用中のセル数は 2 使用中の数値の数は 0 *"});
+}
+
+// Elements in use under the cursor are passed, in the common case as in the
+// search: the next free one is taken, counted once, wherever the common
+// case's limit ends the passing and whether or not a decoded body was read
+// from it (which retires the bodies).
+TEST_F(Memory, AllocationTakesTheFirstFreeElementAfterThoseInUse) {
+  struct Case {
+    uint32_t used;   // Cells and NumberSlots in use from the cursor on
+    uint32_t limit;  // the common case's limit, from the cursor
+    bool code;       // a decoded body was read from the free Cell
+  };
+  for (Case c : {Case{5, 100, false}, Case{5, 3, false}, Case{0, 100, true},
+                 Case{5, 100, true}, Case{70, 100, false}}) {
+    TestHost h;
+    Interp i(h);
+    ASSERT_TRUE(InitMemory(i));
+    uint32_t cell = i.cellCursor, slot = i.numberCursor;
+    for (uint32_t k = 1; k <= c.used; ++k) {
+      i.cells[cell + k].mark = MARK_USED;
+      i.numbers[slot + k - 1].mark = MARK_USED;
+    }
+    uint32_t epoch = i.codeEpoch;
+    if (c.code) {
+      i.codeCells[cell + c.used + 1] = CODE_OF_FUNCTION;
+      i.codeCellsHigh = cell + c.used + 2;
+    }
+    ResetAllocationLimits(i);
+    i.cellFastEnd = std::min(i.cellFastEnd, cell + c.limit);
+    i.slotFastEnd = std::min(i.slotFastEnd, slot + c.limit);
+    int32_t freeCells = i.FreeCells, freeNumbers = i.FreeNumbers;
+    Ref number = MakeNumber(i, 7);
+    EXPECT_EQ(number, cell + c.used + 1) << c.used << " " << c.limit;
+    EXPECT_EQ(i.cells[number].car, slot + c.used);
+    EXPECT_EQ(NumberValue(i, number), 7.0f);
+    EXPECT_EQ(i.FreeCells, freeCells - 1);
+    EXPECT_EQ(i.FreeNumbers, freeNumbers - 1);
+    EXPECT_EQ(i.codeEpoch, epoch + (c.code ? 1 : 0));
+    EXPECT_EQ(AllocCell(i), number + 1);
+    EXPECT_EQ(h.events, Lines{});
+  }
 }
 
 // Refuses the reservation numbered refuse (from 0), and counts what it
