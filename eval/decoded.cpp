@@ -556,6 +556,8 @@ template <bool outer = true>
       return NumberValue(in, a) == NumberValue(in, b) ? in.T : in.NIL;
     }
   } else if (n->kind == K_NUMBER_EQUAL) {
+    // Variables and numbers keep the branch above: the planning of lean
+    // operands costs a loop's exit test a third more.
     Ref v = TryNumberEqual(in, n, frame);
     if (v != ERROR_VALUE) return v;
   }
@@ -908,7 +910,7 @@ Ref RunLeanSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 template <Op op>
 Ref RunArithmeticForm(Interp& in, const CodeNode* n, Frame& frame,
                       uint32_t epoch) {
-  if (n->row == LEAN_PAIR) {
+  if (n->row == LEAN_PAIR) {  // spares other shapes, (+ (f) (g)), the call
     Ref lean = TryLeanArithmetic<op>(in, n, frame);
     if (lean != ERROR_VALUE) return lean;
   }
