@@ -38,7 +38,10 @@ class ConsoleHost : public Host {
   void WaitForInput() override;
   Canvas& Surface() override { return canvas_; }
   std::unique_ptr<PrinterPage> ChoosePrinter() override { return nullptr; }
-  void* ReserveArea(size_t bytes) override;
+#ifdef __linux__
+  void* ReserveArea(size_t bytes, AreaUse use) override;
+  void ReleaseArea(void* area, size_t bytes) override;
+#endif
 
   // Lets the window-less polls of point input answer: the interpreter whose
   // pointer state they update.

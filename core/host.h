@@ -19,6 +19,12 @@ namespace vex {
 
 class Canvas;
 
+// How the interpreter uses an area. Almost every run touches the first
+// megabytes of a swept area at once, as allocation and pushes move through
+// it (the Cells, the numbers, the CellStack); the other areas see a page
+// here and there.
+enum class AreaUse { Sparse, Swept };
+
 // An open file as the core sees it: a byte source or a byte sink.
 class HostFile {
  public:
@@ -106,7 +112,9 @@ class Host {
   // Reserves a zero-filled area of the interpreter without touching it, or
   // nullptr; the interpreter gives it back with ReleaseArea. A host may place
   // large areas where they fault in cheaply (large pages, fresh mappings).
-  virtual void* ReserveArea(size_t bytes) { return std::calloc(bytes, 1); }
+  virtual void* ReserveArea(size_t bytes, AreaUse /*use*/) {
+    return std::calloc(bytes, 1);
+  }
   virtual void ReleaseArea(void* area, size_t /*bytes*/) { std::free(area); }
   // The print dialog (window thread): the chosen printer, or nullptr when
   // the user cancelled or the dialog failed.

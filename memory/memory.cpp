@@ -45,32 +45,40 @@ const std::unordered_map<std::u16string_view, int>& BuiltinRows() {
   return *rows;
 }
 
-// Calls visit(slot, count, failure) for every area in the order of
-// reservation: the area's pointer, its element count and the message of a
-// failed reservation. Stops at the first visit that returns false.
+// Calls visit(slot, count, failure, use) for every area in the order of
+// reservation: the area's pointer, its element count, the message of a
+// failed reservation and how the area is used. Stops at the first visit
+// that returns false.
 template <typename Visit>
 bool ForEachArea(Interp& in, Visit visit) {
-  return visit(in.cells, size_t(CELL_CAPACITY) + 1, msg::CELL_AREA_FAILED) &&
-         visit(in.strings, size_t(STRING_UNITS), msg::STRING_AREA_FAILED) &&
-         visit(in.numbers, size_t(NUMBER_CAPACITY), msg::NUMBER_AREA_FAILED) &&
-         visit(in.globals, size_t(TABLE_CAPACITY), msg::GLOBAL_AREA_FAILED) &&
-         visit(in.functions, size_t(TABLE_CAPACITY),
-               msg::FUNCTION_AREA_FAILED) &&
+  constexpr AreaUse swept = AreaUse::Swept, sparse = AreaUse::Sparse;
+  return visit(in.cells, size_t(CELL_CAPACITY) + 1, msg::CELL_AREA_FAILED,
+               swept) &&
+         visit(in.strings, size_t(STRING_UNITS), msg::STRING_AREA_FAILED,
+               sparse) &&
+         visit(in.numbers, size_t(NUMBER_CAPACITY), msg::NUMBER_AREA_FAILED,
+               swept) &&
+         visit(in.globals, size_t(TABLE_CAPACITY), msg::GLOBAL_AREA_FAILED,
+               sparse) &&
+         visit(in.functions, size_t(TABLE_CAPACITY), msg::FUNCTION_AREA_FAILED,
+               sparse) &&
          visit(in.cellStack, size_t(CELL_STACK_CAPACITY),
-               msg::CELL_STACK_AREA_FAILED) &&
+               msg::CELL_STACK_AREA_FAILED, swept) &&
          visit(in.localStack, size_t(LOCAL_STACK_CAPACITY),
-               msg::LOCAL_STACK_AREA_FAILED) &&
+               msg::LOCAL_STACK_AREA_FAILED, sparse) &&
          // The interpreter's own tables: a failure ends start-up as one.
-         visit(in.names, size_t(STRING_UNITS), msg::INIT_FAILED) &&
-         visit(in.bindings, size_t(BINDING_ARENA_CAPACITY), msg::INIT_FAILED) &&
-         visit(in.codeCells, size_t(CELL_CAPACITY) + 1, msg::INIT_FAILED) &&
-         visit(in.code, size_t(CODE_CAPACITY), msg::INIT_FAILED);
+         visit(in.names, size_t(STRING_UNITS), msg::INIT_FAILED, sparse) &&
+         visit(in.bindings, size_t(BINDING_ARENA_CAPACITY), msg::INIT_FAILED,
+               sparse) &&
+         visit(in.codeCells, size_t(CELL_CAPACITY) + 1, msg::INIT_FAILED,
+               sparse) &&
+         visit(in.code, size_t(CODE_CAPACITY), msg::INIT_FAILED, sparse);
 }
 
 }  // namespace
 
 Interp::~Interp() {
-  ForEachArea(*this, [&](auto*& slot, size_t count, const char16_t*) {
+  ForEachArea(*this, [&](auto*& slot, size_t count, const char16_t*, AreaUse) {
     if (slot != nullptr) host.ReleaseArea(slot, count * sizeof(*slot));
     return true;
   });
@@ -99,11 +107,11 @@ std::u16string_view NameText(Interp& in, NameRef name) {
 }
 
 bool InitMemory(Interp& in) {
-  bool reserved =
-      ForEachArea(in, [&](auto*& slot, size_t count, const char16_t* failure) {
+  bool reserved = ForEachArea(
+      in, [&](auto*& slot, size_t count, const char16_t* failure, AreaUse use) {
         using Element = std::remove_reference_t<decltype(*slot)>;
-        slot =
-            static_cast<Element*>(in.host.ReserveArea(count * sizeof(Element)));
+        slot = static_cast<Element*>(
+            in.host.ReserveArea(count * sizeof(Element), use));
         if (slot == nullptr) Fatal(in, failure);
         return slot != nullptr;
       });

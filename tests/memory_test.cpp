@@ -158,9 +158,9 @@ TEST_F(Memory, AllocationTakesTheFirstFreeElementAfterThoseInUse) {
 class RefusingHost : public TestHost {
  public:
   explicit RefusingHost(int refuse) : refuse_(refuse) {}
-  void* ReserveArea(size_t bytes) override {
+  void* ReserveArea(size_t bytes, AreaUse use) override {
     return calls_++ == refuse_ ? nullptr
-                               : (++held, TestHost::ReserveArea(bytes));
+                               : (++held, TestHost::ReserveArea(bytes, use));
   }
   void ReleaseArea(void* area, size_t bytes) override {
     --held;

@@ -100,7 +100,7 @@ class TestHost : public Host, public Canvas {
   // where the sanitizer's allocator would poison and unpoison the shadow of
   // all its areas (some 600 MB). Each area ends just before a page without
   // access, so a run past its end stops at once.
-  void* ReserveArea(size_t bytes) override {
+  void* ReserveArea(size_t bytes, AreaUse) override {
     size_t pages = (bytes + 4095) & ~size_t(4095);
     auto* map = static_cast<char*>(
         mmap(nullptr, pages + 4096, PROT_READ | PROT_WRITE,

@@ -196,7 +196,7 @@ void WebHost::WaitForInput() {
 // gives memory back below it, so it is still as the module began: zero.
 // The areas are reserved there without writing a byte, and their pages
 // are only committed when the interpreter first touches them.
-void* WebHost::ReserveArea(size_t bytes) {
+void* WebHost::ReserveArea(size_t bytes, vex::AreaUse) {
   constexpr size_t ALIGN = 16;
   void* start = sbrk(static_cast<intptr_t>(bytes + ALIGN));
   if (start == reinterpret_cast<void*>(-1)) return nullptr;

@@ -55,7 +55,7 @@ class WebHost final : public vex::Host {
   void RunOnWindowThread(vex::WindowJob job, vex::WindowWork& work) override;
   void WaitForInput() override;
   vex::Canvas& Surface() override { return surface_; }
-  void* ReserveArea(size_t bytes) override;
+  void* ReserveArea(size_t bytes, vex::AreaUse) override;
   void ReleaseArea(void*, size_t) override {}
   std::unique_ptr<vex::PrinterPage> ChoosePrinter() override;
 
