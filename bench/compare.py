@@ -61,7 +61,8 @@ def commands(cli, folder):
 
 
 def run_once(argv, cwd):
-    """CPU ms (user+system), peak resident MB and standard output of a run.
+    """CPU ms (user+system), peak resident MB, page faults and standard output
+    of a run.
     The peak comes from /usr/bin/time, which sees the program only: the
     process this script forks has this script's memory until its exec."""
     peak_file = os.path.join(cwd, ".peak")
@@ -73,7 +74,7 @@ def run_once(argv, cwd):
         p.returncode = status
     cpu = (usage.ru_utime + usage.ru_stime) * 1000.0
     peak = int(open(peak_file).read().split()[-1]) / 1024.0
-    return cpu, peak, out.strip()
+    return cpu, peak, usage.ru_minflt + usage.ru_majflt, out.strip()
 
 
 def main():
@@ -85,6 +86,7 @@ def main():
     langs = commands(cli, folder)
     cpu = {(l, n): [] for l in langs for n in langs[l]}
     peak = {(l, n): 0.0 for l in langs for n in langs[l]}
+    faults = {(l, n): [] for l in langs for n in langs[l]}
     answer = {}
     with tempfile.TemporaryDirectory() as work:
         os.makedirs(os.path.join(work, "src"))
@@ -93,8 +95,9 @@ def main():
             pairs = list(cpu)
             random.shuffle(pairs)
             for lang, name in pairs:
-                ms, mb, out = run_once(langs[lang][name], work)
+                ms, mb, flt, out = run_once(langs[lang][name], work)
                 cpu[(lang, name)].append(ms)
+                faults[(lang, name)].append(flt)
                 peak[(lang, name)] = max(peak[(lang, name)], mb)
                 answer[(lang, name)] = out.splitlines()[-1] if out else ""
 
@@ -103,17 +106,18 @@ def main():
                    statistics.median(cpu[(lang, "empty")]), 0.01)
 
     others = [l for l in ("PicoLisp", "newLISP") if l in langs]
-    head = ["program", "Vexilon ms", "Vexilon peak MB"] + [f"{l} ms" for l in others]
+    head = ["program", "Vexilon ms", "Vexilon peak MB", "Vexilon page faults"] + [f"{l} ms" for l in others]
     if "PicoLisp" in langs:
         head.append("Vexilon / PicoLisp")
     if "newLISP" in langs:
         head.append("newLISP / Vexilon")
-    print(f"net CPU, medians of {rounds} rounds, start-up subtracted")
+    print(f"net CPU and page faults, medians of {rounds} rounds, start-up subtracted")
     print("| " + " | ".join(head) + " |")
     print("|" + "---|" * len(head))
     for name, title in PROGRAMS:
         v = net("Vexilon", name)
-        row = [title, f"{v:.1f}", f"{peak[('Vexilon', name)]:.1f}"]
+        row = [title, f"{v:.1f}", f"{peak[('Vexilon', name)]:.1f}",
+               f"{statistics.median(faults[('Vexilon', name)]) - statistics.median(faults[('Vexilon', 'empty')]):.0f}"]
         row += [f"{net(l, name):.1f}" for l in others]
         if "PicoLisp" in langs:
             row.append(f"{v / net('PicoLisp', name):.2f}")
