@@ -102,7 +102,23 @@ Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
     n = decoded->count;
     if (n > room) return CallFailed(in, hidden, msg::FRAME_FAILED);
     const Ref nil = in.NIL;  // the stores below may alias in's fields
-    for (uint32_t i = 0; i < n; ++i) b[i] = Binding{decoded[1 + i].value, nil};
+    // Most functions have one to three parameters: those need no loop.
+    const CodeNode* param = decoded + 1;
+    switch (n) {
+      case 3:
+        b[2] = Binding{param[2].value, nil};
+        [[fallthrough]];
+      case 2:
+        b[1] = Binding{param[1].value, nil};
+        [[fallthrough]];
+      case 1:
+        b[0] = Binding{param[0].value, nil};
+        [[fallthrough]];
+      case 0:
+        break;
+      default:
+        for (uint32_t i = 0; i < n; ++i) b[i] = Binding{param[i].value, nil};
+    }
   } else {
     for (Ref p = def.car; LiveCell(in, p).tag == TAG_LIST;
          p = Cdr(in, p), ++n) {

@@ -220,8 +220,24 @@ bool PushFrameOneByOne(Interp& in, const Frame& frame);
   if (top + n + 1 >= uint32_t(LOCAL_STACK_CAPACITY - 1))
     return PushFrameOneByOne(in, frame);
   uint32_t* stack = in.localStack + top;
+  uint32_t base = frame.base;
   stack[0] = 0;
-  for (uint32_t i = 0; i < n; ++i) stack[i + 1] = frame.base + i + 1;
+  // Most Frames hold one to three Bindings: those need no loop.
+  switch (n) {
+    case 3:
+      stack[3] = base + 3;
+      [[fallthrough]];
+    case 2:
+      stack[2] = base + 2;
+      [[fallthrough]];
+    case 1:
+      stack[1] = base + 1;
+      [[fallthrough]];
+    case 0:
+      break;
+    default:
+      for (uint32_t i = 0; i < n; ++i) stack[i + 1] = base + i + 1;
+  }
   in.localTop = top + n + 1;
   return true;
 }
