@@ -105,6 +105,10 @@ def main():
         return max(statistics.median(cpu[(lang, name)]) -
                    statistics.median(cpu[(lang, "empty")]), 0.01)
 
+    def net_faults(name):
+        return (statistics.median(faults[("Vexilon", name)]) -
+                statistics.median(faults[("Vexilon", "empty")]))
+
     others = [l for l in ("PicoLisp", "newLISP") if l in langs]
     head = ["program", "Vexilon ms", "Vexilon peak MB", "Vexilon page faults"] + [f"{l} ms" for l in others]
     if "PicoLisp" in langs:
@@ -116,8 +120,7 @@ def main():
     print("|" + "---|" * len(head))
     for name, title in PROGRAMS:
         v = net("Vexilon", name)
-        row = [title, f"{v:.1f}", f"{peak[('Vexilon', name)]:.1f}",
-               f"{statistics.median(faults[('Vexilon', name)]) - statistics.median(faults[('Vexilon', 'empty')]):.0f}"]
+        row = [title, f"{v:.1f}", f"{peak[('Vexilon', name)]:.1f}", f"{net_faults(name):.0f}"]
         row += [f"{net(l, name):.1f}" for l in others]
         if "PicoLisp" in langs:
             row.append(f"{v / net('PicoLisp', name):.2f}")
