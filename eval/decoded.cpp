@@ -25,6 +25,7 @@
 #include "core/messages.h"
 #include "eval/arith.h"
 #include "eval/builtins.h"
+#include "eval/decoded_body.h"
 #include "eval/eval.h"
 #include "memory/memory.h"
 
@@ -36,12 +37,6 @@ namespace {
 // part) by its forms.
 constexpr uint32_t BODY_NODES = 1 << 16;
 constexpr int DECODE_DEPTH = 48;
-
-// A variable or a number: one node whose value is found without evaluating
-// anything, and without failing once a global variable has its entry.
-bool IsSimple(const CodeNode& n) {
-  return n.kind == K_LOCAL || n.kind == K_NUMBER || n.kind == K_GLOBAL;
-}
 
 // A variable, a number, or car or cdr of one of these.
 bool IsListPartOrSimple(const CodeNode& n) {
@@ -380,210 +375,6 @@ Ref RunDirect(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return handler(in, a);
 }
 
-// An operand answered in place: a variable or a number, car or cdr of one,
-// or arithmetic on a simple pair. Planning it looks at everything its
-// evaluation depends on and does nothing; doing it then makes the steps,
-// pushes and allocations its node's runner makes, and cannot fail. The
-// forms whose operands these are (=, cons, arithmetic) use them below.
-struct LeanOperand {
-  uint8_t kind;  // K_LOCAL for a variable or a number, else the node's kind
-  Ref value;     // the value; an arithmetic operand's is made by DoLean
-  Ref source;    // car, cdr: the list; arithmetic: its two operands, which
-  Ref other;     // are pushed before its result
-  float result;  // arithmetic: the value of the number it makes
-};
-
-inline bool IsArithmeticKind(uint8_t kind) {
-  return kind >= K_ADD && kind <= K_DIVIDE;
-}
-
-// Plans the operand node n; false when it is none of these, or when its
-// evaluation could fail (an unbound variable, car of no list, arithmetic on
-// no number or by zero).
-[[gnu::always_inline]] inline bool PlanLean(Interp& in, const CodeNode* n,
-                                            const Frame& frame,
-                                            LeanOperand& o) {
-  if (IsSimple(*n)) {
-    o.kind = K_LOCAL;
-    o.value = SimpleValue(in, n, frame);
-    return o.value != ERROR_VALUE;
-  }
-  if (n->kind == K_CAR || n->kind == K_CDR) {
-    if (!IsSimple(n[1])) return false;
-    Ref v = SimpleValue(in, n + 1, frame);
-    if (v == ERROR_VALUE || !IsList(in, v)) return false;
-    o.kind = n->kind;
-    o.source = v;
-    o.value = n->kind == K_CAR ? Car(in, v) : Cdr(in, v);
-    return true;
-  }
-  if (!IsArithmeticKind(n->kind) || n->row != SIMPLE_PAIR) return false;
-  Ref a = SimpleValue(in, n + 1, frame);
-  Ref b = SimpleValue(in, n + 2, frame);
-  if (a == ERROR_VALUE || b == ERROR_VALUE || !IsNumber(in, a) ||
-      !IsNumber(in, b))
-    return false;
-  float x = NumberValue(in, a);
-  float y = NumberValue(in, b);
-  o.kind = n->kind;
-  o.source = a;
-  o.other = b;
-  switch (n->kind) {
-    case K_ADD:
-      o.result = PairValue<Op::Add>(x, y);
-      break;
-    case K_SUBTRACT:
-      o.result = PairValue<Op::Subtract>(x, y);
-      break;
-    case K_MULTIPLY:
-      o.result = PairValue<Op::Multiply>(x, y);
-      break;
-    default:
-      if (y == 0.0f) return false;
-      o.result = PairValue<Op::Divide>(x, y);
-  }
-  return true;
-}
-
-// Whether the two planned operands of a form fit what their evaluation
-// needs, beside the form's own step: a level below the limit for the calls
-// among them, their steps, room on the CellStack for them and the form, and
-// for an arithmetic operand two free Cells and NumberSlots, so that making
-// its number cannot fail. Two arithmetic operands are left to the runners.
-[[gnu::always_inline]] inline bool LeanRoom(const Interp& in,
-                                            const LeanOperand& x,
-                                            const LeanOperand& y) {
-  bool arithmetic = IsArithmeticKind(x.kind) || IsArithmeticKind(y.kind);
-  if (IsArithmeticKind(x.kind) && IsArithmeticKind(y.kind)) return false;
-  int32_t calls = int32_t(x.kind != K_LOCAL) + int32_t(y.kind != K_LOCAL);
-  return in.depth + uint32_t(calls != 0) < in.depthLimit &&
-         in.pollCountdown >= 1 + calls &&
-         in.cellTop + 8 < uint32_t(CELL_STACK_CAPACITY - 1) &&
-         (!arithmetic || (in.FreeCells > 1 && in.FreeNumbers > 1));
-}
-
-// Does a planned operand (see LeanRoom for the room it needs); its value.
-[[gnu::always_inline]] inline Ref DoLean(Interp& in, LeanOperand& o) {
-  uint32_t top = in.cellTop;
-  if (o.kind == K_LOCAL) {
-    if (!IsSymbol(in, o.value)) in.cellStack[top++] = o.value;
-  } else if (o.kind == K_CAR || o.kind == K_CDR) {
-    --in.pollCountdown;
-    in.cellStack[top++] = o.source;
-    if (!IsSymbol(in, o.value)) in.cellStack[top++] = o.value;
-  } else {
-    --in.pollCountdown;
-    o.value = MakeNumber(in, o.result);
-    in.cellStack[top++] = o.source;
-    in.cellStack[top++] = o.other;
-    in.cellStack[top++] = o.value;
-  }
-  in.cellTop = top;
-  return o.value;
-}
-
-// = of two lean operands, as a test: T or NIL, or ERROR_VALUE having done
-// nothing.
-[[gnu::always_inline]] inline Ref TryNumberEqual(Interp& in, const CodeNode* n,
-                                                 const Frame& frame) {
-  LeanOperand x, y;
-  if (!PlanLean(in, n + 1, frame, x) ||
-      !PlanLean(in, NextNode(n + 1), frame, y) || !LeanRoom(in, x, y) ||
-      (!IsArithmeticKind(x.kind) && !IsNumber(in, x.value)) ||
-      (!IsArithmeticKind(y.kind) && !IsNumber(in, y.value)))
-    return ERROR_VALUE;
-  --in.pollCountdown;
-  float a = NumberValue(in, DoLean(in, x));
-  float b = NumberValue(in, DoLean(in, y));
-  return a == b ? in.T : in.NIL;
-}
-
-// The test of a cond clause or a loop exit. The commonest tests are
-// answered in place when nothing about them can fail: (minusp (- a b)),
-// (null x), (= x y) over variables and numbers or other lean operands
-// (above), and null of one of these. Each does exactly what its runner does
-// (the steps, the nesting, the pushes and allocations) and gives the same
-// value; any other test, or one that might fail, is run as a node.
-template <bool outer = true>
-[[gnu::always_inline]] inline Ref RunTest(Interp& in, const CodeNode* n,
-                                          Frame& frame, uint32_t epoch) {
-  const CodeNode* arg = n + 1;
-  uint32_t top = in.cellTop;
-  if (n->kind == K_MINUSP && arg->kind == K_SUBTRACT &&
-      arg->row == SIMPLE_PAIR && in.depth + 1 < in.depthLimit &&
-      in.pollCountdown >= 2) {
-    // minusp's step and level, then those of its argument.
-    --in.pollCountdown;
-    ++in.depth;
-    Ref v = PairArithmetic<Op::Subtract>(in, arg, frame);
-    --in.depth;
-    if (v != ERROR_VALUE)
-      return in.numbers[in.cells[v].car].value < 0.0f ? in.T : in.NIL;
-    ++in.pollCountdown;  // nothing was done: the node runs as it stands
-  } else if (n->kind == K_NULL && IsSimple(*arg) && in.depth < in.depthLimit &&
-             in.pollCountdown >= 1 &&
-             top + 1 < uint32_t(CELL_STACK_CAPACITY - 1)) {
-    Ref v = SimpleValue(in, arg, frame);
-    if (v != ERROR_VALUE) {
-      --in.pollCountdown;
-      Protect(in, v);  // there is room: it cannot fail
-      return IsNil(in, v) ? in.T : in.NIL;
-    }
-  } else if (outer && n->kind == K_NULL && in.depth < in.depthLimit &&
-             in.pollCountdown >= 1 &&
-             (arg->kind == K_MINUSP || arg->kind == K_NUMBER_EQUAL ||
-              arg->kind == K_NULL)) {
-    // null's step and level, then its argument, whose value is T or NIL
-    // (never pushed), or ERROR_VALUE.
-    --in.pollCountdown;
-    ++in.depth;
-    Ref v = RunTest<false>(in, arg, frame, epoch);
-    --in.depth;
-    if (v == ERROR_VALUE) return ERROR_VALUE;
-    return IsNil(in, v) ? in.T : in.NIL;
-  } else if (n->kind == K_NUMBER_EQUAL && IsSimple(arg[0]) &&
-             IsSimple(arg[1]) && in.depth < in.depthLimit &&
-             in.pollCountdown >= 1 &&
-             top + 2 < uint32_t(CELL_STACK_CAPACITY - 1)) {
-    Ref a = SimpleValue(in, arg, frame);
-    Ref b = SimpleValue(in, arg + 1, frame);
-    if (a != ERROR_VALUE && b != ERROR_VALUE && IsNumber(in, a) &&
-        IsNumber(in, b)) {
-      --in.pollCountdown;
-      in.cellStack[top] = a;
-      in.cellStack[top + 1] = b;
-      in.cellTop = top + 2;
-      return NumberValue(in, a) == NumberValue(in, b) ? in.T : in.NIL;
-    }
-  } else if (n->kind == K_NUMBER_EQUAL) {
-    // Variables and numbers keep the branch above: the planning of lean
-    // operands costs a loop's exit test a third more.
-    Ref v = TryNumberEqual(in, n, frame);
-    if (v != ERROR_VALUE) return v;
-  }
-  return RunNode(in, n, frame, epoch);
-}
-
-Ref RunCond(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
-  const CodeNode* end = NextNode(n);
-  for (const CodeNode* c = n + 1; c != end; c = NextNode(c)) {
-    if (RunMustStop(in)) return ERROR_VALUE;
-    if (c->kind == K_STOP) return in.NIL;
-    Ref clause = c->value;
-    Ref link = c->link;
-    const CodeNode* test = c + 1;
-    Ref t = RunTest<>(in, test, frame, epoch);
-    if (t == ERROR_VALUE) return ERROR_VALUE;
-    if (CodeChanged(in, epoch)) {
-      if (!IsNil(in, t)) return RunBody(in, Cdr(in, clause), frame);
-      return CondFrom(in, Cdr(in, link), frame);
-    }
-    if (!IsNil(in, t))
-      return RunForms(in, NextNode(test), NextNode(c), frame, epoch);
-  }
-  return in.NIL;
-}
-
 // progn: its forms, as RunBody evaluates them.
 Ref RunProgn(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return RunForms(in, n + 1, NextNode(n), frame, epoch);
@@ -708,19 +499,12 @@ Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   return MakeNumber(in, acc);
 }
 
-Ref RunUser(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
-  FunctionEntry* f = FindFunction(in, n->value);
-  if (f == nullptr) return Fail(in, msg::UNDEFINED_FUNCTION);
-  return CallDecodedFunction(in, *f, n, frame, epoch);
-}
-
 // A call form; its value is protected. Like the evaluator's, each is a
 // step and a level of nesting (CallLevel).
-template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t),
-          bool userCall = false>
+template <Ref (*Run)(Interp&, const CodeNode*, Frame&, uint32_t)>
 [[gnu::noinline]] Ref RunCallForm(Interp& in, const CodeNode* n, Frame& frame,
                                   uint32_t epoch) {
-  CallLevel<userCall> level(in);
+  CallLevel<false> level(in);
   if (!level.Enter()) return ERROR_VALUE;
   return Protect(in, Run(in, n, frame, epoch));
 }
@@ -944,7 +728,7 @@ const CallRunner kCallRunners[] = {
     RunCallForm<RunAndOr<true>>,
     RunCallForm<RunAndOr<false>>,
     RunCallForm<RunLoop>,
-    RunCallForm<RunUser, true>,
+    RunUserCall,
 };
 static_assert(std::size(kCallRunners) == K_USER - K_SPECIAL + 1);
 

@@ -70,6 +70,12 @@ constexpr uint8_t SIMPLE_PAIR = 1;
 // of one of these, and not both of the first kinds.
 constexpr uint8_t LEAN_PAIR = 2;
 
+// A variable or a number: one node whose value is found without evaluating
+// anything, and without failing once a global variable has its entry.
+inline bool IsSimple(const CodeNode& n) {
+  return n.kind == K_LOCAL || n.kind == K_NUMBER || n.kind == K_GLOBAL;
+}
+
 // The value of a simple node, or ERROR_VALUE for a global variable without
 // an entry yet.
 [[gnu::always_inline]] inline Ref SimpleValue(const Interp& in,
@@ -159,10 +165,10 @@ template <Op op>
   return EvalProtect(in, n->value, frame);
 }
 
-// Calls the user function f with the argument nodes of the decoded call
-// form call, evaluated in frame (eval/functions.cpp).
-Ref CallDecodedFunction(Interp& in, FunctionEntry& f, const CodeNode* call,
-                        Frame& frame, uint32_t epoch);
+// The runner of a K_USER node: the call of a user function with the
+// argument nodes of the decoded call form call, evaluated in frame
+// (eval/functions.cpp, where the call is set up).
+Ref RunUserCall(Interp& in, const CodeNode* call, Frame& frame, uint32_t epoch);
 
 // The node after node and its children.
 inline const CodeNode* NextNode(const CodeNode* node) {
@@ -219,23 +225,5 @@ inline const CodeNode* DecodedBody(const Interp& in, const FunctionEntry& f,
 
 // The forms of a K_BODY node, from the first after its parameters.
 inline const CodeNode* BodyForms(const CodeNode* b) { return b + 1 + b->count; }
-
-// Runs body, the forms of the user function f, whose definition is
-// definition, in frame, the Frame its call has just set up; epoch is the
-// codeEpoch of the moment the call named its parameters, and decoded what
-// DecodedBody gave then. The value is that of RunBody on the forms.
-[[gnu::always_inline]] inline Ref RunFunctionBody(Interp& in, FunctionEntry& f,
-                                                  Ref definition, Ref body,
-                                                  Frame& frame, uint32_t epoch,
-                                                  const CodeNode* decoded) {
-  // The parameters were named from the Cells as they were at epoch.
-  if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
-  if (decoded != nullptr)
-    return RunForms(in, BodyForms(decoded), NextNode(decoded), frame, epoch);
-  if (!in.decodeBodies) return RunBody(in, body, frame);
-  if (f.decodedDefinition != definition || f.decodedEpoch != epoch)
-    return DecodeAndRunBody(in, f, definition, body, frame);
-  return RunBody(in, body, frame);  // a body that did not fit
-}
 
 }  // namespace vex

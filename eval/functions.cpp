@@ -10,7 +10,7 @@
 
 #include "core/assert.h"
 #include "core/messages.h"
-#include "eval/decoded.h"
+#include "eval/decoded_body.h"
 #include "eval/eval.h"
 #include "memory/memory.h"
 
@@ -52,7 +52,8 @@ struct NodeArguments {
   const CodeNode* call;
   uint32_t epoch;
   uint32_t Count(Interp&) const { return call->count; }
-  bool Evaluate(Interp& in, Binding* b, uint32_t n, Frame& caller) const {
+  [[gnu::always_inline]] bool Evaluate(Interp& in, Binding* b, uint32_t n,
+                                       Frame& caller) const {
     const CodeNode* arg = call + 1;
     uint32_t count = std::min(n, uint32_t(call->count));
     for (uint32_t i = 0; i < count; ++i) {
@@ -83,8 +84,9 @@ struct NodeArguments {
 // parameter that is not a symbol. One walk along the parameters names them
 // and counts them; the failures are then reported in that order.
 template <typename Arguments>
-Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
-           FunctionEntry* named) {
+[[gnu::always_inline]] inline Ref Invoke(Interp& in, Ref definition,
+                                         const Arguments& args, Frame& caller,
+                                         FunctionEntry* named) {
   uint32_t epoch = in.codeEpoch;
   uint32_t hidden = in.bindingTop;
   if (hidden >= uint32_t(BINDING_ARENA_CAPACITY))
@@ -102,9 +104,12 @@ Ref Invoke(Interp& in, Ref definition, const Arguments& args, Frame& caller,
     n = decoded->count;
     if (n > room) return CallFailed(in, hidden, msg::FRAME_FAILED);
     const Ref nil = in.NIL;  // the stores below may alias in's fields
-    // Most functions have one to three parameters: those need no loop.
+    // Most functions have one to four parameters: those need no loop.
     const CodeNode* param = decoded + 1;
     switch (n) {
+      case 4:
+        b[3] = Binding{param[3].value, nil};
+        [[fallthrough]];
       case 3:
         b[2] = Binding{param[2].value, nil};
         [[fallthrough]];
@@ -185,9 +190,14 @@ Ref CallFunction(Interp& in, Ref form, Frame& frame) {
   return Invoke(in, f->definition, FormArguments{Cdr(in, form)}, frame, f);
 }
 
-Ref CallDecodedFunction(Interp& in, FunctionEntry& f, const CodeNode* call,
-                        Frame& frame, uint32_t epoch) {
-  return Invoke(in, f.definition, NodeArguments{call, epoch}, frame, &f);
+Ref RunUserCall(Interp& in, const CodeNode* call, Frame& frame,
+                uint32_t epoch) {
+  CallLevel<true> level(in);
+  if (!level.Enter()) return ERROR_VALUE;
+  FunctionEntry* f = FindFunction(in, call->value);
+  if (f == nullptr) return Fail(in, msg::UNDEFINED_FUNCTION);
+  return Protect(
+      in, Invoke(in, f->definition, NodeArguments{call, epoch}, frame, f));
 }
 
 Ref CallLambda(Interp& in, Ref lambda, Ref argForms, Frame& frame) {

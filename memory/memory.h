@@ -222,8 +222,11 @@ bool PushFrameOneByOne(Interp& in, const Frame& frame);
   uint32_t* stack = in.localStack + top;
   uint32_t base = frame.base;
   stack[0] = 0;
-  // Most Frames hold one to three Bindings: those need no loop.
+  // Most Frames hold one to four Bindings: those need no loop.
   switch (n) {
+    case 4:
+      stack[4] = base + 4;
+      [[fallthrough]];
     case 3:
       stack[3] = base + 3;
       [[fallthrough]];
