@@ -442,6 +442,11 @@ Ref RunCons(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
 // loop: its forms pass after pass, each pass ending as EndLoopPass ends it;
 // an exit clause whose test is not NIL gives the loop's value. On a change
 // of the code the pass goes on by the forms (LoopFrom).
+// The runner of a K_SETQ node (below), which a loop's pass, mostly setq
+// forms, runs without a call.
+[[gnu::always_inline]] inline Ref LeanSetq(Interp& in, const CodeNode* n,
+                                           Frame& frame, uint32_t epoch);
+
 Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   Ref args = Cdr(in, n->value);
   if (RunMustStop(in)) return ERROR_VALUE;
@@ -463,7 +468,9 @@ Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
         if (!IsNil(in, t))
           return RunForms(in, NextNode(test), NextNode(c), frame, epoch);
       } else {
-        if (RunNode(in, c, frame, epoch) == ERROR_VALUE) return ERROR_VALUE;
+        Ref v = c->kind == K_SETQ ? LeanSetq(in, c, frame, epoch)
+                                  : RunNode(in, c, frame, epoch);
+        if (v == ERROR_VALUE) return ERROR_VALUE;
         if (CodeChanged(in, epoch))
           return LoopFrom(in, args, Cdr(in, link), depth, frame);
       }
@@ -667,7 +674,7 @@ Ref RunConsOfSimple(Interp& in, const CodeNode* n, Frame& frame,
 
 // setq's step and level, its value, the assignment to a parameter or to a
 // global variable that has its entry, and the value pushed.
-Ref RunLeanSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+Ref LeanSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   bool global = n->row != 0;
   uint32_t place = n->count;
   if (in.depth < in.depthLimit && in.pollCountdown >= 1 &&
@@ -688,6 +695,10 @@ Ref RunLeanSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
     ++in.pollCountdown;  // nothing was done: the runner does it
   }
   return RunCallForm<RunSetq>(in, n, frame, epoch);
+}
+
+Ref RunLeanSetq(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
+  return LeanSetq(in, n, frame, epoch);
 }
 
 // The same for + - * /, whose value is a number or ERROR_VALUE.
