@@ -78,12 +78,12 @@ void ResetAllocationLimits(Interp& in);
 }
 
 // A Cell marked in use, or ERROR_VALUE after the fatal message.
-inline Ref AllocCell(Interp& in) {
+[[gnu::always_inline]] inline Ref AllocCell(Interp& in) {
   return CellUnderCursorIsTakeable(in) ? TakeCellUnderCursor(in)
                                        : AllocCellSlow(in);
 }
 // The index of a NumberSlot holding value, or -1 after the fatal message.
-inline int32_t AllocNumberSlot(Interp& in, float value) {
+[[gnu::always_inline]] inline int32_t AllocNumberSlot(Interp& in, float value) {
   return SlotUnderCursorIsTakeable(in) ? TakeSlotUnderCursor(in, value)
                                        : AllocNumberSlotSlow(in, value);
 }
