@@ -313,9 +313,14 @@ uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
     d.Close(d.Open(K_PARAM, params[i].name, ERROR_VALUE));
   d.Forms(body, 0, BODY_NODES);
   d.Close(at);
-  if (!d.failed()) return at;
-  in.codeTop = at;
-  return NO_CODE;
+  if (d.failed()) {
+    in.codeTop = at;
+    return NO_CODE;
+  }
+  const CodeNode* first = BodyForms(&in.code[at]);
+  in.code[at].row =
+      first->kind == K_COND && NextNode(first) == in.code + in.codeTop;
+  return at;
 }
 
 // Decodes one form to be evaluated in frame; the index of its node, or

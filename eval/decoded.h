@@ -46,8 +46,9 @@ enum CodeKind : uint8_t {
   K_CLAUSE,  // value: the clause; children: its test, then its body
   K_STOP,    // a clause that is not a list: cond ends with NIL there
   K_EXIT,    // a loop's exit clause, as K_CLAUSE
-  K_BODY,    // value: the body; count: the parameters; children: a
-             // K_PARAM per parameter, then the forms
+  K_BODY,    // value: the body; count: the parameters; row: 1 when the
+             // forms are one cond; children: a K_PARAM per parameter, then
+             // the forms
   K_PARAM,   // value: the parameter's name
 };
 

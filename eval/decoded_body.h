@@ -208,7 +208,10 @@ template <bool outer = true>
     Ref clause = c->value;
     Ref link = c->link;
     const CodeNode* test = c + 1;
-    Ref t = RunTest<>(in, test, frame, epoch);
+    // A last clause's T is read as RunNode reads it.
+    Ref t = test->kind == K_GLOBAL && test->count != 0
+                ? Protect(in, in.globals[test->count - 1].value)
+                : RunTest<>(in, test, frame, epoch);
     if (t == ERROR_VALUE) return ERROR_VALUE;
     if (CodeChanged(in, epoch)) {
       if (!IsNil(in, t)) return RunBody(in, Cdr(in, clause), frame);
@@ -252,10 +255,8 @@ template <bool outer = true>
   if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
   if (decoded != nullptr) {
     const CodeNode* first = BodyForms(decoded);
-    const CodeNode* end = NextNode(decoded);
-    if (first != end && first->kind == K_COND && NextNode(first) == end)
-      return RunSoleCond(in, first, frame, epoch);
-    return RunForms(in, first, end, frame, epoch);
+    if (decoded->row != 0) return RunSoleCond(in, first, frame, epoch);
+    return RunForms(in, first, NextNode(decoded), frame, epoch);
   }
   if (!in.decodeBodies) return RunBody(in, body, frame);
   if (f.decodedDefinition != definition || f.decodedEpoch != epoch)
