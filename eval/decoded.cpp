@@ -44,6 +44,28 @@ bool IsListPartOrSimple(const CodeNode& n) {
                          n.skip == 2 * sizeof(CodeNode) && IsSimple((&n)[1]));
 }
 
+// The shape of a lean operand node n; false when it is none.
+bool ShapeOf(const CodeNode& n, LeanShape& shape) {
+  if (IsSimple(n))
+    shape = SHAPE_SIMPLE;
+  else if (IsListPartOrSimple(n))
+    shape = SHAPE_LIST_PART;
+  else if (IsArithmeticKind(n.kind) && n.row == SIMPLE_PAIR)
+    shape = SHAPE_ARITHMETIC;
+  else
+    return false;
+  return true;
+}
+
+// The count of an = node whose two operand nodes start at first.
+uint16_t NumberEqualCount(const CodeNode* first) {
+  LeanShape x, y;
+  if (!ShapeOf(first[0], x) || !ShapeOf(*NextNode(first), y) ||
+      (x == SHAPE_ARITHMETIC && y == SHAPE_ARITHMETIC))
+    return 0;
+  return NumberEqualShapes(x, y);
+}
+
 // Reads forms into nodes appended to the code area below limit.
 class Decoder {
  public:
@@ -191,6 +213,8 @@ void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
   if (evaluated) Forms(args, depth + 1, r.minArgs);
   if (failed_) return;
   in_.code[at].row = uint8_t(row);
+  if (kind == K_NUMBER_EQUAL)
+    in_.code[at].count = NumberEqualCount(&in_.code[at + 1]);
   Close(at);
 }
 

@@ -30,8 +30,8 @@ enum CodeKind : uint8_t {
   K_DIVIDE,        //
   K_MINUSP,        // the evaluated rows whose handlers are called
   K_NUMBER_EQUAL,  // directly: minusp, =, null, car, cdr; row and
-  K_NULL,          // children as K_BUILTIN1 and K_BUILTIN2
-  K_CAR,           //
+  K_NULL,          // children as K_BUILTIN1 and K_BUILTIN2; =: count
+  K_CAR,           // the shapes of its operands (TryNumberEqual)
   K_CDR,           //
   K_SETQ,          // row: 1 for a global target (count: its entry + 1, if it
                    // had one then), 0 for a parameter (count: its slot);

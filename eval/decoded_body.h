@@ -30,77 +30,104 @@ inline bool IsArithmeticKind(uint8_t kind) {
   return kind >= K_ADD && kind <= K_DIVIDE;
 }
 
-// Plans the operand node n; false when it is none of these, or when its
-// evaluation could fail (an unbound variable, car of no list, arithmetic on
-// no number or by zero).
-[[gnu::always_inline]] inline bool PlanLean(Interp& in, const CodeNode* n,
-                                            const Frame& frame,
-                                            LeanOperand& o) {
-  if (IsSimple(*n)) {
+// The shapes of lean operands. The decoder records those of ='s two
+// operands in its node's count (LeanShapes), so that its test needs no
+// look at their kinds.
+enum LeanShape : uint8_t {
+  SHAPE_SIMPLE,      // a variable or a number
+  SHAPE_LIST_PART,   // car or cdr of one
+  SHAPE_ARITHMETIC,  // arithmetic on a simple pair
+};
+
+// Plans the operand node n of the given shape; false when its evaluation
+// could fail (an unbound variable, car of no list, arithmetic on no number
+// or by zero).
+template <LeanShape shape>
+[[gnu::always_inline]] inline bool PlanLeanOf(Interp& in, const CodeNode* n,
+                                              const Frame& frame,
+                                              LeanOperand& o) {
+  if constexpr (shape == SHAPE_SIMPLE) {
     o.kind = K_LOCAL;
     o.value = SimpleValue(in, n, frame);
     return o.value != ERROR_VALUE;
-  }
-  if (n->kind == K_CAR || n->kind == K_CDR) {
-    if (!IsSimple(n[1])) return false;
+  } else if constexpr (shape == SHAPE_LIST_PART) {
     Ref v = SimpleValue(in, n + 1, frame);
     if (v == ERROR_VALUE || !IsList(in, v)) return false;
     o.kind = n->kind;
     o.source = v;
     o.value = n->kind == K_CAR ? Car(in, v) : Cdr(in, v);
     return true;
+  } else {
+    Ref a = SimpleValue(in, n + 1, frame);
+    Ref b = SimpleValue(in, n + 2, frame);
+    if (a == ERROR_VALUE || b == ERROR_VALUE || !IsNumber(in, a) ||
+        !IsNumber(in, b))
+      return false;
+    float x = NumberValue(in, a);
+    float y = NumberValue(in, b);
+    o.kind = n->kind;
+    o.source = a;
+    o.other = b;
+    switch (n->kind) {
+      case K_ADD:
+        o.result = PairValue<Op::Add>(x, y);
+        break;
+      case K_SUBTRACT:
+        o.result = PairValue<Op::Subtract>(x, y);
+        break;
+      case K_MULTIPLY:
+        o.result = PairValue<Op::Multiply>(x, y);
+        break;
+      default:
+        if (y == 0.0f) return false;
+        o.result = PairValue<Op::Divide>(x, y);
+    }
+    return true;
   }
-  if (!IsArithmeticKind(n->kind) || n->row != SIMPLE_PAIR) return false;
-  Ref a = SimpleValue(in, n + 1, frame);
-  Ref b = SimpleValue(in, n + 2, frame);
-  if (a == ERROR_VALUE || b == ERROR_VALUE || !IsNumber(in, a) ||
-      !IsNumber(in, b))
-    return false;
-  float x = NumberValue(in, a);
-  float y = NumberValue(in, b);
-  o.kind = n->kind;
-  o.source = a;
-  o.other = b;
-  switch (n->kind) {
-    case K_ADD:
-      o.result = PairValue<Op::Add>(x, y);
-      break;
-    case K_SUBTRACT:
-      o.result = PairValue<Op::Subtract>(x, y);
-      break;
-    case K_MULTIPLY:
-      o.result = PairValue<Op::Multiply>(x, y);
-      break;
-    default:
-      if (y == 0.0f) return false;
-      o.result = PairValue<Op::Divide>(x, y);
-  }
-  return true;
 }
 
-// Whether the two planned operands of a form fit what their evaluation
-// needs, beside the form's own step: a level below the limit for the calls
-// among them, their steps, room on the CellStack for them and the form, and
-// for an arithmetic operand two free Cells and NumberSlots, so that making
-// its number cannot fail. Two arithmetic operands are left to the runners.
-[[gnu::always_inline]] inline bool LeanRoom(const Interp& in,
-                                            const LeanOperand& x,
-                                            const LeanOperand& y) {
-  bool arithmetic = IsArithmeticKind(x.kind) || IsArithmeticKind(y.kind);
-  if (IsArithmeticKind(x.kind) && IsArithmeticKind(y.kind)) return false;
-  int32_t calls = int32_t(x.kind != K_LOCAL) + int32_t(y.kind != K_LOCAL);
+// Plans the operand node n; false when it is none of the shapes, or when
+// its evaluation could fail.
+[[gnu::always_inline]] inline bool PlanLean(Interp& in, const CodeNode* n,
+                                            const Frame& frame,
+                                            LeanOperand& o) {
+  if (IsSimple(*n)) return PlanLeanOf<SHAPE_SIMPLE>(in, n, frame, o);
+  if (n->kind == K_CAR || n->kind == K_CDR)
+    return IsSimple(n[1]) && PlanLeanOf<SHAPE_LIST_PART>(in, n, frame, o);
+  return IsArithmeticKind(n->kind) && n->row == SIMPLE_PAIR &&
+         PlanLeanOf<SHAPE_ARITHMETIC>(in, n, frame, o);
+}
+
+// Whether two planned operands of a form fit what their evaluation needs,
+// beside the form's own step: a level below the limit for the calls among
+// them, their steps, room on the CellStack for them and the form, and for
+// an arithmetic operand two free Cells and NumberSlots, so that making its
+// number cannot fail. calls is how many of them are car, cdr or arithmetic;
+// two arithmetic operands are left to the runners.
+[[gnu::always_inline]] inline bool LeanRoomFor(const Interp& in, int32_t calls,
+                                               bool arithmetic) {
   return in.depth + uint32_t(calls != 0) < in.depthLimit &&
          in.pollCountdown >= 1 + calls &&
          in.cellTop + 8 < uint32_t(CELL_STACK_CAPACITY - 1) &&
          (!arithmetic || (in.FreeCells > 1 && in.FreeNumbers > 1));
 }
+[[gnu::always_inline]] inline bool LeanRoom(const Interp& in,
+                                            const LeanOperand& x,
+                                            const LeanOperand& y) {
+  if (IsArithmeticKind(x.kind) && IsArithmeticKind(y.kind)) return false;
+  return LeanRoomFor(in,
+                     int32_t(x.kind != K_LOCAL) + int32_t(y.kind != K_LOCAL),
+                     IsArithmeticKind(x.kind) || IsArithmeticKind(y.kind));
+}
 
-// Does a planned operand (see LeanRoom for the room it needs); its value.
-[[gnu::always_inline]] inline Ref DoLean(Interp& in, LeanOperand& o) {
+// Does a planned operand of the given shape (see LeanRoom for the room it
+// needs); its value.
+template <LeanShape shape>
+[[gnu::always_inline]] inline Ref DoLeanOf(Interp& in, LeanOperand& o) {
   uint32_t top = in.cellTop;
-  if (o.kind == K_LOCAL) {
+  if constexpr (shape == SHAPE_SIMPLE) {
     if (!IsSymbol(in, o.value)) in.cellStack[top++] = o.value;
-  } else if (o.kind == K_CAR || o.kind == K_CDR) {
+  } else if constexpr (shape == SHAPE_LIST_PART) {
     --in.pollCountdown;
     in.cellStack[top++] = o.source;
     if (!IsSymbol(in, o.value)) in.cellStack[top++] = o.value;
@@ -114,21 +141,64 @@ inline bool IsArithmeticKind(uint8_t kind) {
   in.cellTop = top;
   return o.value;
 }
+[[gnu::always_inline]] inline Ref DoLean(Interp& in, LeanOperand& o) {
+  if (o.kind == K_LOCAL) return DoLeanOf<SHAPE_SIMPLE>(in, o);
+  if (o.kind == K_CAR || o.kind == K_CDR)
+    return DoLeanOf<SHAPE_LIST_PART>(in, o);
+  return DoLeanOf<SHAPE_ARITHMETIC>(in, o);
+}
 
-// = of two lean operands, as a test: T or NIL, or ERROR_VALUE having done
-// nothing.
-[[gnu::always_inline]] inline Ref TryNumberEqual(Interp& in, const CodeNode* n,
-                                                 const Frame& frame) {
-  LeanOperand x, y;
-  if (!PlanLean(in, n + 1, frame, x) ||
-      !PlanLean(in, NextNode(n + 1), frame, y) || !LeanRoom(in, x, y) ||
-      (!IsArithmeticKind(x.kind) && !IsNumber(in, x.value)) ||
-      (!IsArithmeticKind(y.kind) && !IsNumber(in, y.value)))
+// The count of an = node whose operands, from first on, have lean shapes x
+// and y (not both arithmetic); 0 for any other =.
+constexpr uint16_t NumberEqualShapes(LeanShape x, LeanShape y) {
+  return uint16_t(1 + 3 * x + y);
+}
+
+// = of two lean operands of the shapes x and y, as a test: T or NIL, or
+// ERROR_VALUE having done nothing.
+template <LeanShape x, LeanShape y>
+[[gnu::always_inline]] inline Ref NumberEqualOf(Interp& in, const CodeNode* n,
+                                                const Frame& frame) {
+  constexpr bool xa = x == SHAPE_ARITHMETIC, ya = y == SHAPE_ARITHMETIC;
+  static_assert(!(xa && ya));
+  LeanOperand a, b;
+  if (!PlanLeanOf<x>(in, n + 1, frame, a) ||
+      !PlanLeanOf<y>(in, NextNode(n + 1), frame, b) ||
+      !LeanRoomFor(in, int32_t(x != SHAPE_SIMPLE) + int32_t(y != SHAPE_SIMPLE),
+                   xa || ya) ||
+      (!xa && !IsNumber(in, a.value)) || (!ya && !IsNumber(in, b.value)))
     return ERROR_VALUE;
   --in.pollCountdown;
-  float a = NumberValue(in, DoLean(in, x));
-  float b = NumberValue(in, DoLean(in, y));
-  return a == b ? in.T : in.NIL;
+  float p = NumberValue(in, DoLeanOf<x>(in, a));
+  float q = NumberValue(in, DoLeanOf<y>(in, b));
+  return p == q ? in.T : in.NIL;
+}
+
+// = of two lean operands by the shapes its node records.
+[[gnu::noinline]] inline Ref TryNumberEqual(Interp& in, const CodeNode* n,
+                                            const Frame& frame) {
+  constexpr LeanShape S = SHAPE_SIMPLE, L = SHAPE_LIST_PART,
+                      A = SHAPE_ARITHMETIC;
+  switch (n->count) {
+    case NumberEqualShapes(S, S):
+      return NumberEqualOf<S, S>(in, n, frame);
+    case NumberEqualShapes(S, L):
+      return NumberEqualOf<S, L>(in, n, frame);
+    case NumberEqualShapes(S, A):
+      return NumberEqualOf<S, A>(in, n, frame);
+    case NumberEqualShapes(L, S):
+      return NumberEqualOf<L, S>(in, n, frame);
+    case NumberEqualShapes(L, L):
+      return NumberEqualOf<L, L>(in, n, frame);
+    case NumberEqualShapes(L, A):
+      return NumberEqualOf<L, A>(in, n, frame);
+    case NumberEqualShapes(A, S):
+      return NumberEqualOf<A, S>(in, n, frame);
+    case NumberEqualShapes(A, L):
+      return NumberEqualOf<A, L>(in, n, frame);
+    default:
+      return ERROR_VALUE;
+  }
 }
 
 // The test of a cond clause or a loop exit. The commonest tests are
