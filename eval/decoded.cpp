@@ -57,13 +57,14 @@ bool ShapeOf(const CodeNode& n, LeanShape& shape) {
   return true;
 }
 
-// The count of an = node whose two operand nodes start at first.
-uint16_t NumberEqualCount(const CodeNode* first) {
+// The count of an =, cons or arithmetic node whose two operand nodes start
+// at first.
+uint16_t LeanShapesOf(const CodeNode* first) {
   LeanShape x, y;
   if (!ShapeOf(first[0], x) || !ShapeOf(*NextNode(first), y) ||
       (x == SHAPE_ARITHMETIC && y == SHAPE_ARITHMETIC))
     return 0;
-  return NumberEqualShapes(x, y);
+  return LeanShapes(x, y);
 }
 
 // Reads forms into nodes appended to the code area below limit.
@@ -191,6 +192,7 @@ void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
     else if (count == 2 && IsListPartOrSimple(first[0]) &&
              IsListPartOrSimple(*NextNode(first)))
       in_.code[at].row = LEAN_PAIR;
+    if (count == 2) in_.code[at].count = LeanShapesOf(first);
     return Close(at);
   }
   // The argument count is checked here once; its list Cells are marked, so
@@ -214,7 +216,7 @@ void Decoder::Call(Ref form, Ref link, NameRef head, int depth) {
   if (failed_) return;
   in_.code[at].row = uint8_t(row);
   if (kind == K_NUMBER_EQUAL)
-    in_.code[at].count = NumberEqualCount(&in_.code[at + 1]);
+    in_.code[at].count = LeanShapesOf(&in_.code[at + 1]);
   Close(at);
 }
 
@@ -261,6 +263,7 @@ bool Decoder::Special(Ref form, Ref link, Handler handler, int depth) {
   } else {
     uint32_t at = Open(K_CONS, form, link);
     Forms(args, depth + 1, 2);
+    if (!failed_) in_.code[at].count = LeanShapesOf(&in_.code[at + 1]);
     Close(at);
   }
   return true;
@@ -598,19 +601,25 @@ template <bool car>
 // second allocation after the pair.
 [[gnu::noinline]] Ref TryLeanCons(Interp& in, const CodeNode* n,
                                   const Frame& frame) {
-  LeanOperand x, y;
-  if (!PlanLean(in, n + 1, frame, x) ||
-      !PlanLean(in, NextNode(n + 1), frame, y) || IsArithmeticKind(x.kind) ||
-      IsArithmeticKind(y.kind) || !LeanRoom(in, x, y) || in.FreeCells <= 1)
-    return ERROR_VALUE;
-  --in.pollCountdown;
-  Ref pair = AllocCell(in);  // two are free: it cannot fail
-  in.cells[pair] = Cell{TAG_LIST, MARK_USED, x.value, y.value};
-  in.cellStack[in.cellTop++] = pair;
-  DoLean(in, x);
-  DoLean(in, y);
-  in.cellStack[in.cellTop++] = pair;
-  return pair;
+  return WithLeanShapes(n->count, [&]<LeanShape x, LeanShape y>() {
+    if constexpr (x == SHAPE_ARITHMETIC || y == SHAPE_ARITHMETIC) {
+      return ERROR_VALUE;
+    } else {
+      LeanOperand a, b;
+      if (!PlanLeanOf<x>(in, n + 1, frame, a) ||
+          !PlanLeanOf<y>(in, NextNode(n + 1), frame, b) ||
+          !LeanRoomFor(in, LeanCalls<x, y>(), false) || in.FreeCells <= 1)
+        return ERROR_VALUE;
+      --in.pollCountdown;
+      Ref pair = AllocCell(in);  // two are free: it cannot fail
+      in.cells[pair] = Cell{TAG_LIST, MARK_USED, a.value, b.value};
+      in.cellStack[in.cellTop++] = pair;
+      DoLeanOf<x>(in, a);
+      DoLeanOf<y>(in, b);
+      in.cellStack[in.cellTop++] = pair;
+      return pair;
+    }
+  });
 }
 
 // + - * / of two lean operands that are no arithmetic themselves (whose
@@ -620,23 +629,28 @@ template <Op op>
 [[gnu::noinline]] Ref TryLeanArithmetic(Interp& in, const CodeNode* n,
                                         const Frame& frame) {
   if (n->row != LEAN_PAIR) return ERROR_VALUE;
-  const CodeNode* first = n + 1;
-  const CodeNode* second = NextNode(first);
-  LeanOperand x, y;
-  if (!PlanLean(in, first, frame, x) || !PlanLean(in, second, frame, y) ||
-      IsArithmeticKind(x.kind) || IsArithmeticKind(y.kind) ||
-      !LeanRoom(in, x, y) || in.FreeCells <= 1 || in.FreeNumbers <= 1 ||
-      !IsNumber(in, x.value) || !IsNumber(in, y.value))
-    return ERROR_VALUE;
-  float a = NumberValue(in, x.value);
-  float b = NumberValue(in, y.value);
-  if (op == Op::Divide && b == 0.0f) return ERROR_VALUE;
-  --in.pollCountdown;
-  DoLean(in, x);
-  DoLean(in, y);
-  Ref c = MakeNumber(in, PairValue<op>(a, b));  // cannot fail: see above
-  in.cellStack[in.cellTop++] = c;
-  return c;
+  return WithLeanShapes(n->count, [&]<LeanShape x, LeanShape y>() {
+    if constexpr (x == SHAPE_ARITHMETIC || y == SHAPE_ARITHMETIC) {
+      return ERROR_VALUE;
+    } else {
+      LeanOperand a, b;
+      if (!PlanLeanOf<x>(in, n + 1, frame, a) ||
+          !PlanLeanOf<y>(in, NextNode(n + 1), frame, b) ||
+          !LeanRoomFor(in, LeanCalls<x, y>(), false) || in.FreeCells <= 1 ||
+          in.FreeNumbers <= 1 || !IsNumber(in, a.value) ||
+          !IsNumber(in, b.value))
+        return ERROR_VALUE;
+      float p = NumberValue(in, a.value);
+      float q = NumberValue(in, b.value);
+      if (op == Op::Divide && q == 0.0f) return ERROR_VALUE;
+      --in.pollCountdown;
+      DoLeanOf<x>(in, a);
+      DoLeanOf<y>(in, b);
+      Ref c = MakeNumber(in, PairValue<op>(p, q));  // cannot fail: see above
+      in.cellStack[in.cellTop++] = c;
+      return c;
+    }
+  });
 }
 
 // The value of a node that is a variable, a number, one of the list forms

@@ -19,8 +19,7 @@ namespace vex {
 // forms whose operands these are use them: = below, cons and arithmetic in
 // eval/decoded.cpp.
 struct LeanOperand {
-  uint8_t kind;  // K_LOCAL for a variable or a number, else the node's kind
-  Ref value;     // the value; an arithmetic operand's is made by DoLean
+  Ref value;     // the value; an arithmetic operand's is made by DoLeanOf
   Ref source;    // car, cdr: the list; arithmetic: its two operands, which
   Ref other;     // are pushed before its result
   float result;  // arithmetic: the value of the number it makes
@@ -30,9 +29,9 @@ inline bool IsArithmeticKind(uint8_t kind) {
   return kind >= K_ADD && kind <= K_DIVIDE;
 }
 
-// The shapes of lean operands. The decoder records those of ='s two
-// operands in its node's count (LeanShapes), so that its test needs no
-// look at their kinds.
+// The shapes of lean operands. The decoder records those of the two
+// operands of =, cons and arithmetic in the node's count (LeanShapes), so
+// that planning them needs no look at their kinds.
 enum LeanShape : uint8_t {
   SHAPE_SIMPLE,      // a variable or a number
   SHAPE_LIST_PART,   // car or cdr of one
@@ -47,13 +46,11 @@ template <LeanShape shape>
                                               const Frame& frame,
                                               LeanOperand& o) {
   if constexpr (shape == SHAPE_SIMPLE) {
-    o.kind = K_LOCAL;
     o.value = SimpleValue(in, n, frame);
     return o.value != ERROR_VALUE;
   } else if constexpr (shape == SHAPE_LIST_PART) {
     Ref v = SimpleValue(in, n + 1, frame);
     if (v == ERROR_VALUE || !IsList(in, v)) return false;
-    o.kind = n->kind;
     o.source = v;
     o.value = n->kind == K_CAR ? Car(in, v) : Cdr(in, v);
     return true;
@@ -65,7 +62,6 @@ template <LeanShape shape>
       return false;
     float x = NumberValue(in, a);
     float y = NumberValue(in, b);
-    o.kind = n->kind;
     o.source = a;
     o.other = b;
     switch (n->kind) {
@@ -86,24 +82,12 @@ template <LeanShape shape>
   }
 }
 
-// Plans the operand node n; false when it is none of the shapes, or when
-// its evaluation could fail.
-[[gnu::always_inline]] inline bool PlanLean(Interp& in, const CodeNode* n,
-                                            const Frame& frame,
-                                            LeanOperand& o) {
-  if (IsSimple(*n)) return PlanLeanOf<SHAPE_SIMPLE>(in, n, frame, o);
-  if (n->kind == K_CAR || n->kind == K_CDR)
-    return IsSimple(n[1]) && PlanLeanOf<SHAPE_LIST_PART>(in, n, frame, o);
-  return IsArithmeticKind(n->kind) && n->row == SIMPLE_PAIR &&
-         PlanLeanOf<SHAPE_ARITHMETIC>(in, n, frame, o);
-}
-
 // Whether two planned operands of a form fit what their evaluation needs,
 // beside the form's own step: a level below the limit for the calls among
 // them, their steps, room on the CellStack for them and the form, and for
 // an arithmetic operand two free Cells and NumberSlots, so that making its
-// number cannot fail. calls is how many of them are car, cdr or arithmetic;
-// two arithmetic operands are left to the runners.
+// number cannot fail. calls is how many of them are car, cdr or arithmetic
+// (LeanCalls); two arithmetic operands are left to the runners.
 [[gnu::always_inline]] inline bool LeanRoomFor(const Interp& in, int32_t calls,
                                                bool arithmetic) {
   return in.depth + uint32_t(calls != 0) < in.depthLimit &&
@@ -111,17 +95,9 @@ template <LeanShape shape>
          in.cellTop + 8 < uint32_t(CELL_STACK_CAPACITY - 1) &&
          (!arithmetic || (in.FreeCells > 1 && in.FreeNumbers > 1));
 }
-[[gnu::always_inline]] inline bool LeanRoom(const Interp& in,
-                                            const LeanOperand& x,
-                                            const LeanOperand& y) {
-  if (IsArithmeticKind(x.kind) && IsArithmeticKind(y.kind)) return false;
-  return LeanRoomFor(in,
-                     int32_t(x.kind != K_LOCAL) + int32_t(y.kind != K_LOCAL),
-                     IsArithmeticKind(x.kind) || IsArithmeticKind(y.kind));
-}
 
-// Does a planned operand of the given shape (see LeanRoom for the room it
-// needs); its value.
+// Does a planned operand of the given shape (see LeanRoomFor for the room
+// it needs); its value.
 template <LeanShape shape>
 [[gnu::always_inline]] inline Ref DoLeanOf(Interp& in, LeanOperand& o) {
   uint32_t top = in.cellTop;
@@ -141,64 +117,65 @@ template <LeanShape shape>
   in.cellTop = top;
   return o.value;
 }
-[[gnu::always_inline]] inline Ref DoLean(Interp& in, LeanOperand& o) {
-  if (o.kind == K_LOCAL) return DoLeanOf<SHAPE_SIMPLE>(in, o);
-  if (o.kind == K_CAR || o.kind == K_CDR)
-    return DoLeanOf<SHAPE_LIST_PART>(in, o);
-  return DoLeanOf<SHAPE_ARITHMETIC>(in, o);
-}
 
-// The count of an = node whose operands, from first on, have lean shapes x
-// and y (not both arithmetic); 0 for any other =.
-constexpr uint16_t NumberEqualShapes(LeanShape x, LeanShape y) {
+// The count of an =, cons or arithmetic node whose two operands have the
+// lean shapes x and y (not both arithmetic); 0 for other operands.
+constexpr uint16_t LeanShapes(LeanShape x, LeanShape y) {
   return uint16_t(1 + 3 * x + y);
 }
 
-// = of two lean operands of the shapes x and y, as a test: T or NIL, or
-// ERROR_VALUE having done nothing.
-template <LeanShape x, LeanShape y>
-[[gnu::always_inline]] inline Ref NumberEqualOf(Interp& in, const CodeNode* n,
-                                                const Frame& frame) {
-  constexpr bool xa = x == SHAPE_ARITHMETIC, ya = y == SHAPE_ARITHMETIC;
-  static_assert(!(xa && ya));
-  LeanOperand a, b;
-  if (!PlanLeanOf<x>(in, n + 1, frame, a) ||
-      !PlanLeanOf<y>(in, NextNode(n + 1), frame, b) ||
-      !LeanRoomFor(in, int32_t(x != SHAPE_SIMPLE) + int32_t(y != SHAPE_SIMPLE),
-                   xa || ya) ||
-      (!xa && !IsNumber(in, a.value)) || (!ya && !IsNumber(in, b.value)))
-    return ERROR_VALUE;
-  --in.pollCountdown;
-  float p = NumberValue(in, DoLeanOf<x>(in, a));
-  float q = NumberValue(in, DoLeanOf<y>(in, b));
-  return p == q ? in.T : in.NIL;
-}
-
-// = of two lean operands by the shapes its node records.
-[[gnu::noinline]] inline Ref TryNumberEqual(Interp& in, const CodeNode* n,
-                                            const Frame& frame) {
+// body.operator()<x, y>() for the shapes that shapes records, a count as
+// LeanShapes makes it; ERROR_VALUE for a count of 0.
+template <typename Body>
+[[gnu::always_inline]] inline Ref WithLeanShapes(uint16_t shapes, Body body) {
   constexpr LeanShape S = SHAPE_SIMPLE, L = SHAPE_LIST_PART,
                       A = SHAPE_ARITHMETIC;
-  switch (n->count) {
-    case NumberEqualShapes(S, S):
-      return NumberEqualOf<S, S>(in, n, frame);
-    case NumberEqualShapes(S, L):
-      return NumberEqualOf<S, L>(in, n, frame);
-    case NumberEqualShapes(S, A):
-      return NumberEqualOf<S, A>(in, n, frame);
-    case NumberEqualShapes(L, S):
-      return NumberEqualOf<L, S>(in, n, frame);
-    case NumberEqualShapes(L, L):
-      return NumberEqualOf<L, L>(in, n, frame);
-    case NumberEqualShapes(L, A):
-      return NumberEqualOf<L, A>(in, n, frame);
-    case NumberEqualShapes(A, S):
-      return NumberEqualOf<A, S>(in, n, frame);
-    case NumberEqualShapes(A, L):
-      return NumberEqualOf<A, L>(in, n, frame);
+  switch (shapes) {
+    case LeanShapes(S, S):
+      return body.template operator()<S, S>();
+    case LeanShapes(S, L):
+      return body.template operator()<S, L>();
+    case LeanShapes(S, A):
+      return body.template operator()<S, A>();
+    case LeanShapes(L, S):
+      return body.template operator()<L, S>();
+    case LeanShapes(L, L):
+      return body.template operator()<L, L>();
+    case LeanShapes(L, A):
+      return body.template operator()<L, A>();
+    case LeanShapes(A, S):
+      return body.template operator()<A, S>();
+    case LeanShapes(A, L):
+      return body.template operator()<A, L>();
     default:
       return ERROR_VALUE;
   }
+}
+
+// How many of two operands of the shapes x and y are calls: car, cdr or
+// arithmetic.
+template <LeanShape x, LeanShape y>
+constexpr int32_t LeanCalls() {
+  return int32_t(x != SHAPE_SIMPLE) + int32_t(y != SHAPE_SIMPLE);
+}
+
+// = of two lean operands by the shapes its node records, as a test: T or
+// NIL, or ERROR_VALUE having done nothing.
+[[gnu::noinline]] inline Ref TryNumberEqual(Interp& in, const CodeNode* n,
+                                            const Frame& frame) {
+  return WithLeanShapes(n->count, [&]<LeanShape x, LeanShape y>() {
+    constexpr bool xa = x == SHAPE_ARITHMETIC, ya = y == SHAPE_ARITHMETIC;
+    LeanOperand a, b;
+    if (!PlanLeanOf<x>(in, n + 1, frame, a) ||
+        !PlanLeanOf<y>(in, NextNode(n + 1), frame, b) ||
+        !LeanRoomFor(in, LeanCalls<x, y>(), xa || ya) ||
+        (!xa && !IsNumber(in, a.value)) || (!ya && !IsNumber(in, b.value)))
+      return ERROR_VALUE;
+    --in.pollCountdown;
+    float p = NumberValue(in, DoLeanOf<x>(in, a));
+    float q = NumberValue(in, DoLeanOf<y>(in, b));
+    return p == q ? in.T : in.NIL;
+  });
 }
 
 // The test of a cond clause or a loop exit. The commonest tests are
