@@ -345,8 +345,9 @@ uint32_t DecodeBody(Interp& in, Ref definition, Ref body, const Frame& frame) {
     return NO_CODE;
   }
   const CodeNode* first = BodyForms(&in.code[at]);
+  const CodeNode* end = in.code + in.codeTop;
   in.code[at].row =
-      first->kind == K_COND && NextNode(first) == in.code + in.codeTop;
+      first != end && first->kind == K_COND && NextNode(first) == end;
   return at;
 }
 

@@ -24,19 +24,19 @@ enum CodeKind : uint8_t {
   K_BUILTIN2,      //
   K_BUILTIN3,      //
   K_COND,          // children: its clauses
-  K_ADD,           // + * - /; children: the arguments
-  K_MULTIPLY,      //
-  K_SUBTRACT,      //
+  K_ADD,           // + * - /; children: the arguments; row: SIMPLE_PAIR,
+  K_MULTIPLY,      // LEAN_PAIR or 0; count: the shapes of two lean
+  K_SUBTRACT,      // arguments (LeanShapes in eval/decoded_body.h), else 0
   K_DIVIDE,        //
   K_MINUSP,        // the evaluated rows whose handlers are called
   K_NUMBER_EQUAL,  // directly: minusp, =, null, car, cdr; row and
-  K_NULL,          // children as K_BUILTIN1 and K_BUILTIN2; =: count
-  K_CAR,           // the shapes of its operands (TryNumberEqual)
+  K_NULL,          // children as K_BUILTIN1 and K_BUILTIN2; the count of =
+  K_CAR,           // as arithmetic's
   K_CDR,           //
   K_SETQ,          // row: 1 for a global target (count: its entry + 1, if it
                    // had one then), 0 for a parameter (count: its slot);
                    // children: the value
-  K_CONS,          // children: the car, the cdr
+  K_CONS,          // children: the car, the cdr; count as arithmetic's
   K_PROGN,         // children: the forms
   K_AND,           //
   K_OR,            //

@@ -3,8 +3,8 @@
 //
 // Design note. These are in a header so that a call of a user function can
 // run its body in the same machine frame: most small functions are one
-// cond, and running it without a call of its own spares a tenth of what
-// such a call costs. Each path does exactly what the node's runner in
+// cond, and running it without a call of its own spares a twentieth of
+// what such a call costs. Each path does exactly what the node's runner in
 // eval/decoded.cpp does, in the same order.
 #pragma once
 
@@ -255,7 +255,8 @@ template <bool outer = true>
     Ref clause = c->value;
     Ref link = c->link;
     const CodeNode* test = c + 1;
-    // A last clause's T is read as RunNode reads it.
+    // A test that is a global variable, as a last clause's T, is read as
+    // RunNode reads it.
     Ref t = test->kind == K_GLOBAL && test->count != 0
                 ? Protect(in, in.globals[test->count - 1].value)
                 : RunTest<>(in, test, frame, epoch);

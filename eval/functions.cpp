@@ -83,6 +83,9 @@ struct NodeArguments {
 // argument forms than parameters fail before any is evaluated, and so does a
 // parameter that is not a symbol. One walk along the parameters names them
 // and counts them; the failures are then reported in that order.
+//
+// Inlined into each of its callers, so that the call of a decoded body runs
+// the body's cond in its own machine frame (eval/decoded_body.h).
 template <typename Arguments>
 [[gnu::always_inline]] inline Ref Invoke(Interp& in, Ref definition,
                                          const Arguments& args, Frame& caller,
