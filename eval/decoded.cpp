@@ -607,9 +607,7 @@ template <bool car>
       return ERROR_VALUE;
     } else {
       LeanOperand a, b;
-      if (!PlanLeanOf<x>(in, n + 1, frame, a) ||
-          !PlanLeanOf<y>(in, NextNode(n + 1), frame, b) ||
-          !LeanRoomFor(in, LeanCalls<x, y>(), false) || in.FreeCells <= 1)
+      if (!PlanLeanPair<x, y>(in, n, frame, a, b) || in.FreeCells <= 1)
         return ERROR_VALUE;
       --in.pollCountdown;
       Ref pair = AllocCell(in);  // two are free: it cannot fail
@@ -635,9 +633,7 @@ template <Op op>
       return ERROR_VALUE;
     } else {
       LeanOperand a, b;
-      if (!PlanLeanOf<x>(in, n + 1, frame, a) ||
-          !PlanLeanOf<y>(in, NextNode(n + 1), frame, b) ||
-          !LeanRoomFor(in, LeanCalls<x, y>(), false) || in.FreeCells <= 1 ||
+      if (!PlanLeanPair<x, y>(in, n, frame, a, b) || in.FreeCells <= 1 ||
           in.FreeNumbers <= 1 || !IsNumber(in, a.value) ||
           !IsNumber(in, b.value))
         return ERROR_VALUE;

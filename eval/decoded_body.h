@@ -159,6 +159,19 @@ constexpr int32_t LeanCalls() {
   return int32_t(x != SHAPE_SIMPLE) + int32_t(y != SHAPE_SIMPLE);
 }
 
+// Plans the two operand nodes of n, of the shapes x and y, into a and b;
+// false when either could fail or they do not fit (LeanRoomFor).
+template <LeanShape x, LeanShape y>
+[[gnu::always_inline]] inline bool PlanLeanPair(Interp& in, const CodeNode* n,
+                                                const Frame& frame,
+                                                LeanOperand& a,
+                                                LeanOperand& b) {
+  return PlanLeanOf<x>(in, n + 1, frame, a) &&
+         PlanLeanOf<y>(in, NextNode(n + 1), frame, b) &&
+         LeanRoomFor(in, LeanCalls<x, y>(),
+                     x == SHAPE_ARITHMETIC || y == SHAPE_ARITHMETIC);
+}
+
 // = of two lean operands by the shapes its node records, as a test: T or
 // NIL, or ERROR_VALUE having done nothing.
 [[gnu::noinline]] inline Ref TryNumberEqual(Interp& in, const CodeNode* n,
@@ -166,9 +179,7 @@ constexpr int32_t LeanCalls() {
   return WithLeanShapes(n->count, [&]<LeanShape x, LeanShape y>() {
     constexpr bool xa = x == SHAPE_ARITHMETIC, ya = y == SHAPE_ARITHMETIC;
     LeanOperand a, b;
-    if (!PlanLeanOf<x>(in, n + 1, frame, a) ||
-        !PlanLeanOf<y>(in, NextNode(n + 1), frame, b) ||
-        !LeanRoomFor(in, LeanCalls<x, y>(), xa || ya) ||
+    if (!PlanLeanPair<x, y>(in, n, frame, a, b) ||
         (!xa && !IsNumber(in, a.value)) || (!ya && !IsNumber(in, b.value)))
       return ERROR_VALUE;
     --in.pollCountdown;
