@@ -216,10 +216,12 @@ constexpr uint32_t NO_CODE = 0xFFFFFFFFu;
 
 // The K_BODY node of the user function f while its decoding of definition
 // holds, else nullptr: a call can then name its parameters from the nodes.
+// decodeBodies is set before anything runs, and with it off no body is ever
+// decoded: decodedDefinition keeps the ERROR_VALUE it starts with.
 inline const CodeNode* DecodedBody(const Interp& in, const FunctionEntry& f,
                                    Ref definition) {
   if (f.decodedDefinition != definition || f.decodedEpoch != in.codeEpoch ||
-      f.decodedBody == NO_CODE || !in.decodeBodies)
+      f.decodedBody == NO_CODE)
     return nullptr;
   return in.code + f.decodedBody;
 }
