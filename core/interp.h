@@ -179,6 +179,11 @@ struct Interp {
   // they were set tell the next reclaim how much it found of what was made.
   int32_t reclaimCells = 0;
   int32_t reclaimNumbers = 0;
+  // The same, raised to GC_THRESHOLD, below which a named call collects:
+  // while both free counts are at or above these, a named call's safe point
+  // has nothing to do (SetReclaimPoints in memory/memory.h keeps them).
+  int32_t callPointCells = GC_THRESHOLD;
+  int32_t callPointNumbers = GC_THRESHOLD;
   int32_t scheduledFreeCells = 0;
   int32_t scheduledFreeNumbers = 0;
 

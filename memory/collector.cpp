@@ -152,7 +152,8 @@ bool Reclaim(Interp& in) {
   in.FreeCells = CELL_CAPACITY - used.cells;
   in.FreeNumbers = NUMBER_CAPACITY - used.numbers;
   ScheduleReclaim(in, freeCells, freeNumbers);
-  if (used.abandoned) in.reclaimCells = CELL_CAPACITY + 1;
+  if (used.abandoned)
+    SetReclaimPoints(in, CELL_CAPACITY + 1, in.reclaimNumbers);
   return !used.abandoned;
 }
 

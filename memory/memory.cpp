@@ -326,14 +326,14 @@ void ScheduleReclaim(Interp& in, int32_t cellsBefore, int32_t numbersBefore) {
   in.cellCursor = 0;
   in.numberCursor = 0;
   int32_t usedCells = CELL_CAPACITY - in.FreeCells;
-  in.reclaimCells =
+  SetReclaimPoints(
+      in,
       in.FreeCells - ReclaimBudget(in.FreeCells, RECLAIM_CELLS, usedCells,
                                    in.scheduledFreeCells - cellsBefore,
-                                   in.FreeCells - cellsBefore);
-  in.reclaimNumbers =
+                                   in.FreeCells - cellsBefore),
       in.FreeNumbers - ReclaimBudget(in.FreeNumbers, RECLAIM_NUMBERS, usedCells,
                                      in.scheduledFreeNumbers - numbersBefore,
-                                     in.FreeNumbers - numbersBefore);
+                                     in.FreeNumbers - numbersBefore));
   in.scheduledFreeCells = in.FreeCells;
   in.scheduledFreeNumbers = in.FreeNumbers;
   ResetAllocationLimits(in);

@@ -2,6 +2,7 @@
 // tables, the two root stacks and the collector.
 #pragma once
 
+#include <algorithm>
 #include <string_view>
 
 #include "core/interp.h"
@@ -92,6 +93,14 @@ void ResetAllocationLimits(Interp& in);
 // front of each area, and the schedule of the next reclaim is set
 // (memory.cpp says how far it lies).
 void ScheduleReclaim(Interp& in, int32_t freeCells, int32_t freeNumbers);
+// Sets the free counts below which a safe point reclaims, and the points of
+// a named call's with them.
+inline void SetReclaimPoints(Interp& in, int32_t cells, int32_t numbers) {
+  in.reclaimCells = cells;
+  in.reclaimNumbers = numbers;
+  in.callPointCells = std::max(cells, GC_THRESHOLD);
+  in.callPointNumbers = std::max(numbers, GC_THRESHOLD);
+}
 // A number Cell holding value, or ERROR_VALUE. Both elements are looked at
 // before either is taken, so the common case makes no test twice.
 [[gnu::noinline, gnu::cold]] Ref MakeNumberSlow(Interp& in, float value);

@@ -89,7 +89,7 @@ TEST_F(Collector, ANamedCallCollectsWhenCellsOrNumbersRunLow) {
   for (const auto& row : rows) {
     in.FreeCells = row.cells;
     in.FreeNumbers = row.numbers;
-    in.reclaimCells = in.reclaimNumbers = 0;
+    SetReclaimPoints(in, 0, 0);
     ResetAllocationLimits(in);
     EXPECT_EQ(s.Run(row.run), "1.000000 ");
     EXPECT_EQ(Reports().size(), row.collections) << row.run;
