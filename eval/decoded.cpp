@@ -513,6 +513,14 @@ Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   }
 }
 
+// An argument of arithmetic that is no simple pair: one that calls a user
+// function, as in (+ (f (- n 1)) (f (- n 2))), is called directly.
+[[gnu::always_inline]] inline Ref RunOperand(Interp& in, const CodeNode* n,
+                                             Frame& frame, uint32_t epoch) {
+  return n->kind == K_USER ? RunUserCall(in, n, frame, epoch)
+                           : RunNode(in, n, frame, epoch);
+}
+
 // + and * from their identity; - and / from their first argument, over
 // arguments evaluated one by one.
 template <Op op>
@@ -522,7 +530,8 @@ Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   float acc = op == Op::Multiply ? 1.0f : 0.0f;
   if constexpr (op == Op::Subtract || op == Op::Divide) {
     Ref link = arg->link;
-    if (!AsNumber(in, RunNode(in, arg, frame, epoch), acc)) return ERROR_VALUE;
+    if (!AsNumber(in, RunOperand(in, arg, frame, epoch), acc))
+      return ERROR_VALUE;
     if (CodeChanged(in, epoch))
       return FoldRest<op>(in, Cdr(in, link), frame, acc);
     arg = NextNode(arg);
@@ -530,7 +539,7 @@ Ref RunArithmetic(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   for (; arg != end; arg = NextNode(arg)) {
     Ref link = arg->link;
     float x;
-    if (!AsNumber(in, RunNode(in, arg, frame, epoch), x) ||
+    if (!AsNumber(in, RunOperand(in, arg, frame, epoch), x) ||
         !Step<op>(in, acc, x))
       return ERROR_VALUE;
     if (CodeChanged(in, epoch))
