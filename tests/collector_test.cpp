@@ -73,6 +73,18 @@ TEST_F(Collector, ADefinitionReadIntoTheCellsOfAFreedOneIsItself) {
   EXPECT_EQ(s.Run("(f 1)"), "-6.000000 ");
 }
 
+// Named calls alone reclaim as the schedule asks, with no report: a
+// recursion that makes three times as many numbers as a reclaim lets be
+// made ends with the area far from full.
+TEST_F(Collector, CallsAloneReclaimOnSchedule) {
+  s.Run(
+      "(defun fib (n) (cond ((minusp (- n 2)) n)"
+      " (T (+ (fib (- n 1)) (fib (- n 2))))))");
+  EXPECT_EQ(s.Run("(fib 23)"), "28657.000000 ");
+  EXPECT_GT(in.FreeNumbers, NUMBER_CAPACITY - 2 * RECLAIM_NUMBERS);
+  EXPECT_EQ(Reports(), Lines{});
+}
+
 // Only a named call collects, and only when fewer than 1,000 Cells or
 // numbers are free (the areas made to look nearly full, no reclaim due).
 TEST_F(Collector, ANamedCallCollectsWhenCellsOrNumbersRunLow) {
