@@ -513,8 +513,9 @@ Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
   }
 }
 
-// An argument of arithmetic that is no simple pair: one that calls a user
-// function, as in (+ (f (- n 1)) (f (- n 2))), is called directly.
+// An argument of arithmetic that the runner below evaluates: one that calls
+// a user function, as in (+ (f (- n 1)) (f (- n 2))), is called directly
+// rather than through RunNode's table.
 [[gnu::always_inline]] inline Ref RunOperand(Interp& in, const CodeNode* n,
                                              Frame& frame, uint32_t epoch) {
   return n->kind == K_USER ? RunUserCall(in, n, frame, epoch)
