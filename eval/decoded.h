@@ -108,10 +108,13 @@ template <Op op>
 // three pushes, the areas have room for the number, and the step neither
 // nests too deep nor is one that looks at the flags. Then the node's value,
 // after the steps, pushes and allocations its runner makes; else
-// ERROR_VALUE, having done nothing, and the runner goes the long way.
+// ERROR_VALUE, having done nothing, and the runner goes the long way. The
+// number's value is also left in *value, so that a caller testing it need
+// not read back what was just stored.
 template <Op op>
 [[gnu::always_inline]] inline Ref PairArithmetic(Interp& in, const CodeNode* n,
-                                                 const Frame& frame) {
+                                                 const Frame& frame,
+                                                 float* value = nullptr) {
   Ref a = SimpleValue(in, n + 1, frame);
   Ref b = SimpleValue(in, n + 2, frame);
   if (a == ERROR_VALUE || b == ERROR_VALUE) return ERROR_VALUE;
@@ -126,6 +129,7 @@ template <Op op>
   float y = in.numbers[cb.car].value;
   if (op == Op::Divide && y == 0.0f) return ERROR_VALUE;
   float result = PairValue<op>(x, y);
+  if (value != nullptr) *value = result;
   if (!CellUnderCursorIsTakeable(in) || !SlotUnderCursorIsTakeable(in))
     return PairResultSearching(in, a, b, result);
   --in.pollCountdown;

@@ -206,10 +206,10 @@ template <bool outer = true>
     // minusp's step and level, then those of its argument.
     --in.pollCountdown;
     ++in.depth;
-    Ref v = PairArithmetic<Op::Subtract>(in, arg, frame);
+    float value;
+    Ref v = PairArithmetic<Op::Subtract>(in, arg, frame, &value);
     --in.depth;
-    if (v != ERROR_VALUE)
-      return in.numbers[in.cells[v].car].value < 0.0f ? in.T : in.NIL;
+    if (v != ERROR_VALUE) return value < 0.0f ? in.T : in.NIL;
     ++in.pollCountdown;  // nothing was done: the node runs as it stands
   } else if (n->kind == K_NULL && IsSimple(*arg) && in.depth < in.depthLimit &&
              in.pollCountdown >= 1 &&
