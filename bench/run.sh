@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Benchmarks of vexilon-cli (release build):
+# Benchmarks of vexilon-cli (the profile-guided release build, bench/pgo.sh):
 # - the shared programs (fib, tak, list, queens, loop) against whichever of
 #   PicoLisp and newLISP are installed, measured as bench/compare.py says
 #   (net CPU, medians of the rounds, languages taking turns);
@@ -13,9 +13,8 @@ cd "$(dirname "$0")/.."
 rounds=${1:-9}
 programs=${2:-../shared/bench}
 tools/setup.sh >/dev/null
-cmake --preset linux >/dev/null
-cmake --build --preset linux -j "$(nproc)" --target vexilon-cli vexilon-bench-collect >/dev/null
-cli="$PWD/build/linux/vexilon-cli"
+bench/pgo.sh >/dev/null
+cli="$PWD/build/linux-pgo/vexilon-cli"
 
 if [ -d "$programs/vexilon" ]; then
   python3 bench/compare.py "$cli" "$programs" "$rounds"
@@ -53,4 +52,4 @@ own "churn 10M conses" \
   "T "
 own "start-up (nothing to run)" "" ""
 echo
-"$OLDPWD/build/linux/vexilon-bench-collect"
+"$OLDPWD/build/linux-pgo/vexilon-bench-collect"
