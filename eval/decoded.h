@@ -41,7 +41,8 @@ enum CodeKind : uint8_t {
   K_AND,           //
   K_OR,            //
   K_LOOP,          // children: K_EXIT clauses and the other forms
-  K_USER,          // value: the function's name; children: the arguments
+  K_USER,          // value: the function's name; row: its entry, once
+                   // known (eval/functions.cpp); children: the arguments
   // Parts of call forms and bodies.
   K_CLAUSE,  // value: the clause; children: its test, then its body
   K_STOP,    // a clause that is not a list: cond ends with NIL there

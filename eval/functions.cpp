@@ -193,11 +193,27 @@ Ref CallFunction(Interp& in, Ref form, Frame& frame) {
   return Invoke(in, f->definition, FormArguments{Cdr(in, form)}, frame, f);
 }
 
+namespace {
+
+// The FunctionTable entry of a call node's function, or nullptr. Entries
+// are never removed and a name keeps its entry, so once the function exists
+// the node keeps the entry's place in its row (which holds the first 255).
+[[gnu::noinline]] FunctionEntry* LearnFunction(Interp& in,
+                                               const CodeNode* call) {
+  FunctionEntry* f = FindFunction(in, call->value);
+  if (f != nullptr && f - in.functions < 255)
+    const_cast<CodeNode*>(call)->row = uint8_t(f - in.functions + 1);
+  return f;
+}
+
+}  // namespace
+
 Ref RunUserCall(Interp& in, const CodeNode* call, Frame& frame,
                 uint32_t epoch) {
   CallLevel<true> level(in);
   if (!level.Enter()) return ERROR_VALUE;
-  FunctionEntry* f = FindFunction(in, call->value);
+  FunctionEntry* f =
+      call->row != 0 ? &in.functions[call->row - 1] : LearnFunction(in, call);
   if (f == nullptr) return Fail(in, msg::UNDEFINED_FUNCTION);
   return Protect(
       in, Invoke(in, f->definition, NodeArguments{call, epoch}, frame, f));
