@@ -51,6 +51,6 @@ int main() {
     if (took.count() < best) best = took.count();
   }
   std::printf("collection with %d live cells: %.2f ms (target < 5 ms)\n",
-              vex::CELL_CAPACITY - in.FreeCells, best);
+              vex::CELL_CAPACITY - FreeCells(in), best);
   return 0;
 }

@@ -157,12 +157,16 @@ struct Interp {
   Cell* cells = nullptr;
   uint32_t cellCursor = 0;  // index of the next Cell to examine (0-based)
   uint32_t cellHigh = 0;    // no Cell above cellHigh was ever touched
-  int32_t FreeCells = 0;
   int32_t WrapFlag = 0;
-  // Allocations left until the first wrap of a next-fit cursor that was
-  // never moved back by early reclaiming; WrapFlag follows it. Never 0: once
-  // the flag is set, it counts a whole area again.
-  uint32_t wrapCountdown = 0;
+  // FreeCells, and the allocations left until the first wrap of a next-fit
+  // cursor that was never moved back by early reclaiming (WrapFlag follows
+  // it; never 0: once the flag is set, it counts a whole area again). Taking
+  // the Cell under the cursor moves the cursor one on and takes one from
+  // both, so each is kept as the cursor position where it would reach 0,
+  // and the common case of allocation writes the cursor alone (FreeCells()
+  // and WrapCountdown() in memory/memory.h).
+  uint32_t freeCellsEnd = 0;
+  uint32_t wrapEnd = 0;
   // The cursor positions from which taking the Cell or NumberSlot under
   // the cursor needs the slow path whatever the element (see
   // ResetAllocationLimits in memory/memory.h).
@@ -171,8 +175,8 @@ struct Interp {
 
   NumberSlot* numbers = nullptr;
   uint32_t numberCursor = 0;
-  uint32_t numberHigh = 0;  // nor any NumberSlot from numberHigh on
-  int32_t FreeNumbers = 0;
+  uint32_t numberHigh = 0;      // nor any NumberSlot from numberHigh on
+  uint32_t freeNumbersEnd = 0;  // FreeNumbers, kept as freeCellsEnd is
 
   // Reclaiming: a safe point reached once FreeCells or FreeNumbers is below
   // these frees the garbage (memory/collector.cpp); the free counts when

@@ -590,7 +590,7 @@ template <bool car>
   uint32_t top = in.cellTop;
   if (!IsSimple(first[0]) || !IsSimple(first[1]) || in.depth >= in.depthLimit ||
       in.pollCountdown < 1 || top + 4 >= uint32_t(CELL_STACK_CAPACITY - 1) ||
-      in.FreeCells <= 1)
+      FreeCells(in) <= 1)
     return ERROR_VALUE;
   Ref x = SimpleValue(in, first, frame);
   Ref y = SimpleValue(in, first + 1, frame);
@@ -617,7 +617,7 @@ template <bool car>
       return ERROR_VALUE;
     } else {
       LeanOperand a, b;
-      if (!PlanLeanPair<x, y>(in, n, frame, a, b) || in.FreeCells <= 1)
+      if (!PlanLeanPair<x, y>(in, n, frame, a, b) || FreeCells(in) <= 1)
         return ERROR_VALUE;
       --in.pollCountdown;
       Ref pair = AllocCell(in);  // two are free: it cannot fail
@@ -643,8 +643,8 @@ template <Op op>
       return ERROR_VALUE;
     } else {
       LeanOperand a, b;
-      if (!PlanLeanPair<x, y>(in, n, frame, a, b) || in.FreeCells <= 1 ||
-          in.FreeNumbers <= 1 || !IsNumber(in, a.value) ||
+      if (!PlanLeanPair<x, y>(in, n, frame, a, b) || FreeCells(in) <= 1 ||
+          FreeNumbers(in) <= 1 || !IsNumber(in, a.value) ||
           !IsNumber(in, b.value))
         return ERROR_VALUE;
       float p = NumberValue(in, a.value);
@@ -794,7 +794,7 @@ const CallRunner kCallRunners[] = {
 static_assert(std::size(kCallRunners) == K_USER - K_SPECIAL + 1);
 
 Ref PairResultSearching(Interp& in, Ref a, Ref b, float result) {
-  if (in.FreeCells <= 1 || in.FreeNumbers <= 1) return ERROR_VALUE;
+  if (FreeCells(in) <= 1 || FreeNumbers(in) <= 1) return ERROR_VALUE;
   --in.pollCountdown;
   Ref c = AllocCell(in);
   int32_t slot = AllocNumberSlot(in, result);

@@ -93,7 +93,7 @@ template <LeanShape shape>
   return in.depth + uint32_t(calls != 0) < in.depthLimit &&
          in.pollCountdown >= 1 + calls &&
          in.cellTop + 8 < uint32_t(CELL_STACK_CAPACITY - 1) &&
-         (!arithmetic || (in.FreeCells > 1 && in.FreeNumbers > 1));
+         (!arithmetic || (FreeCells(in) > 1 && FreeNumbers(in) > 1));
 }
 
 // Does a planned operand of the given shape (see LeanRoomFor for the room

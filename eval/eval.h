@@ -96,11 +96,11 @@ template <bool namedCall>
 inline void SafePoint(Interp& in) {
 #ifndef VEX_GC_STRESS
   // A named call's common case, in one look at each count.
-  if (namedCall && in.FreeCells >= in.callPointCells &&
-      in.FreeNumbers >= in.callPointNumbers)
+  if (namedCall && FreeCells(in) >= in.callPointCells &&
+      FreeNumbers(in) >= in.callPointNumbers)
     return;
 #endif
-  bool low = in.FreeCells < GC_THRESHOLD || in.FreeNumbers < GC_THRESHOLD;
+  bool low = FreeCells(in) < GC_THRESHOLD || FreeNumbers(in) < GC_THRESHOLD;
 #ifdef VEX_GC_STRESS
   bool due = true;
 #else

@@ -146,11 +146,11 @@ Marking MarkAndCount(Interp& in) {
 }  // namespace
 
 bool Reclaim(Interp& in) {
-  int32_t freeCells = in.FreeCells;
-  int32_t freeNumbers = in.FreeNumbers;
+  int32_t freeCells = FreeCells(in);
+  int32_t freeNumbers = FreeNumbers(in);
   Marking used = MarkAndCount(in);
-  in.FreeCells = CELL_CAPACITY - used.cells;
-  in.FreeNumbers = NUMBER_CAPACITY - used.numbers;
+  SetFreeCells(in, CELL_CAPACITY - used.cells);
+  SetFreeNumbers(in, NUMBER_CAPACITY - used.numbers);
   ScheduleReclaim(in, freeCells, freeNumbers);
   if (used.abandoned)
     SetReclaimPoints(in, CELL_CAPACITY + 1, in.reclaimNumbers);
@@ -159,8 +159,8 @@ bool Reclaim(Interp& in) {
 
 void Collect(Interp& in) {
   if (!Reclaim(in)) return;
-  int32_t usedCells = CELL_CAPACITY - in.FreeCells;
-  int32_t usedNumbers = NUMBER_CAPACITY - in.FreeNumbers;
+  int32_t usedCells = CELL_CAPACITY - FreeCells(in);
+  int32_t usedNumbers = NUMBER_CAPACITY - FreeNumbers(in);
 
   std::u16string line = msg::GC_CELLS;
   for (char ch : std::to_string(usedCells)) line += char16_t(ch);
@@ -176,8 +176,8 @@ void CollectForStress(Interp& in) {
   // off the roots, and its runs fill the areas as the counts say they do
   // without it. The cursors go to the front, so freed Cells come back soon.
   MarkAndCount(in);
-  in.cellCursor = 0;
-  in.numberCursor = 0;
+  MoveCellCursor(in, 0);
+  MoveNumberCursor(in, 0);
   ResetAllocationLimits(in);
   for (uint32_t i = 1; i <= in.cellHigh; ++i)
     if (in.cells[i].mark != MARK_USED)

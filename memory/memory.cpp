@@ -116,16 +116,15 @@ bool InitMemory(Interp& in) {
         return slot != nullptr;
       });
   if (!reserved) return false;
-  in.FreeCells = CELL_CAPACITY;
-  in.FreeNumbers = NUMBER_CAPACITY;
-  in.wrapCountdown = CELL_CAPACITY - 1;
-  in.scheduledFreeCells = in.FreeCells;
-  in.scheduledFreeNumbers = in.FreeNumbers;
-  ScheduleReclaim(in, in.FreeCells, in.FreeNumbers);
-  in.cellTop = in.localTop = in.bindingTop = 0;
   in.cellCursor = in.cellHigh = 0;
   in.numberCursor = in.numberHigh = 0;
-  ResetAllocationLimits(in);
+  SetFreeCells(in, CELL_CAPACITY);
+  SetFreeNumbers(in, NUMBER_CAPACITY);
+  SetWrapCountdown(in, CELL_CAPACITY - 1);
+  in.scheduledFreeCells = CELL_CAPACITY;
+  in.scheduledFreeNumbers = NUMBER_CAPACITY;
+  ScheduleReclaim(in, CELL_CAPACITY, NUMBER_CAPACITY);
+  in.cellTop = in.localTop = in.bindingTop = 0;
   in.stringTop = 0;
   in.globalCount = in.functionCount = 0;
 
@@ -180,7 +179,8 @@ namespace {
 // bound ahead, so that the common case of allocation need not move it.
 constexpr uint32_t HIGH_STEP = 4096;
 
-// The next-fit search from the cursor, wrapping at the last Cell.
+// The next-fit search from the cursor, wrapping at the last Cell. It moves
+// the cursor by itself: the caller sets the counts again.
 Ref SearchCell(Interp& in) {
   // Most of the search passes Cells in use within the touched part, short
   // of the wrap: that stretch is passed in a loop of its own.
@@ -206,6 +206,7 @@ Ref SearchCell(Interp& in) {
   return ERROR_VALUE;
 }
 
+// The same for a NumberSlot.
 int32_t SearchNumberSlot(Interp& in) {
   uint32_t start = in.numberCursor;
   uint32_t passed = start;
@@ -235,7 +236,7 @@ bool PassUsedCells(Interp& in) {
   const uint32_t end = in.cellFastEnd;
   const Cell* cells = in.cells;
   while (index + 1 < end && cells[index + 1].mark == MARK_USED) ++index;
-  in.cellCursor = index;
+  MoveCellCursor(in, index);
   return index + 1 < end && !IsCodeCell(in, index + 1);
 }
 
@@ -244,7 +245,7 @@ bool PassUsedSlots(Interp& in) {
   const uint32_t end = in.slotFastEnd;
   const NumberSlot* slots = in.numbers;
   while (index + 1 < end && slots[index].mark == MARK_USED) ++index;
-  in.numberCursor = index;
+  MoveNumberCursor(in, index);
   return index + 1 < end;
 }
 
@@ -258,31 +259,35 @@ bool PassUsedSlots(Interp& in) {
 // nothing of this applies; everything else comes here.
 Ref AllocCellSlow(Interp& in) {
   if (PassUsedCells(in)) return TakeCellUnderCursor(in);
-  if (in.FreeCells <= 1) {
+  int32_t freeCells = FreeCells(in);
+  if (freeCells <= 1) {
     Fatal(in, msg::CELL_AREA_FULL);
     return ERROR_VALUE;
   }
-  if (--in.wrapCountdown == 0) {
+  uint32_t countdown = WrapCountdown(in);
+  if (--countdown == 0) {
     in.WrapFlag = 1;
     // The flag stays for good; the countdown starts over only so that it
     // never again sends the common case here.
-    in.wrapCountdown = LAST_CELL;
+    countdown = LAST_CELL;
   }
   Ref found = SearchCell(in);
-  if (found != ERROR_VALUE) --in.FreeCells;
+  SetFreeCells(in, found != ERROR_VALUE ? freeCells - 1 : freeCells);
+  SetWrapCountdown(in, countdown);
   ResetAllocationLimits(in);
   return found;
 }
 
 int32_t AllocNumberSlotSlow(Interp& in, float value) {
   if (PassUsedSlots(in)) return TakeSlotUnderCursor(in, value);
-  if (in.FreeNumbers <= 1) {
+  int32_t freeNumbers = FreeNumbers(in);
+  if (freeNumbers <= 1) {
     Fatal(in, msg::NUMBER_AREA_FULL);
     return -1;
   }
   int32_t found = SearchNumberSlot(in);
+  SetFreeNumbers(in, found < 0 ? freeNumbers : freeNumbers - 1);
   if (found < 0) return -1;
-  --in.FreeNumbers;
   in.numbers[found].value = value;
   ResetAllocationLimits(in);
   return found;
@@ -323,33 +328,35 @@ int32_t ReclaimBudget(int32_t free, int32_t least, int32_t usedCells,
 }  // namespace
 
 void ScheduleReclaim(Interp& in, int32_t cellsBefore, int32_t numbersBefore) {
-  in.cellCursor = 0;
-  in.numberCursor = 0;
-  int32_t usedCells = CELL_CAPACITY - in.FreeCells;
+  MoveCellCursor(in, 0);
+  MoveNumberCursor(in, 0);
+  int32_t freeCells = FreeCells(in);
+  int32_t freeNumbers = FreeNumbers(in);
+  int32_t usedCells = CELL_CAPACITY - freeCells;
   SetReclaimPoints(
       in,
-      in.FreeCells - ReclaimBudget(in.FreeCells, RECLAIM_CELLS, usedCells,
-                                   in.scheduledFreeCells - cellsBefore,
-                                   in.FreeCells - cellsBefore),
-      in.FreeNumbers - ReclaimBudget(in.FreeNumbers, RECLAIM_NUMBERS, usedCells,
-                                     in.scheduledFreeNumbers - numbersBefore,
-                                     in.FreeNumbers - numbersBefore));
-  in.scheduledFreeCells = in.FreeCells;
-  in.scheduledFreeNumbers = in.FreeNumbers;
+      freeCells - ReclaimBudget(freeCells, RECLAIM_CELLS, usedCells,
+                                in.scheduledFreeCells - cellsBefore,
+                                freeCells - cellsBefore),
+      freeNumbers - ReclaimBudget(freeNumbers, RECLAIM_NUMBERS, usedCells,
+                                  in.scheduledFreeNumbers - numbersBefore,
+                                  freeNumbers - numbersBefore));
+  in.scheduledFreeCells = freeCells;
+  in.scheduledFreeNumbers = freeNumbers;
   ResetAllocationLimits(in);
 }
 
 // With the cursor at c, the common case needs c + 1 < LAST_CELL, FreeCells
-// > 1 (c + 1 < c + FreeCells) and wrapCountdown > 1 (c + 1 < c +
-// wrapCountdown); each take adds one to c and takes one from both counts.
+// > 1 (c + 1 < c + FreeCells) and a wrap countdown > 1 (c + 1 < c +
+// countdown); each take adds one to c and takes one from both counts.
 // It also stays within the touched part, whose bound it then need not move.
 void ResetAllocationLimits(Interp& in) {
   uint32_t c = in.cellCursor;
-  uint32_t freeCells = uint32_t(std::max(in.FreeCells, 0));
+  uint32_t freeCells = uint32_t(std::max(FreeCells(in), 0));
   in.cellFastEnd = std::min(
-      {LAST_CELL, c + freeCells, c + in.wrapCountdown, in.cellHigh + 1});
+      {LAST_CELL, c + freeCells, c + WrapCountdown(in), in.cellHigh + 1});
   uint32_t s = in.numberCursor;
-  uint32_t freeNumbers = uint32_t(std::max(in.FreeNumbers, 0));
+  uint32_t freeNumbers = uint32_t(std::max(FreeNumbers(in), 0));
   in.slotFastEnd = std::min({LAST_SLOT, s + freeNumbers, in.numberHigh + 1});
 }
 

@@ -20,6 +20,38 @@ void ResetMarks(Interp& in);
 // The indices (from 0) of the last Cell and NumberSlot, never handed out.
 constexpr uint32_t LAST_CELL = CELL_CAPACITY - 1;
 constexpr uint32_t LAST_SLOT = NUMBER_CAPACITY - 1;
+
+// The free Cells and NumberSlots, and the allocations left until the wrap
+// flag comes (see Interp).
+[[gnu::always_inline]] inline int32_t FreeCells(const Interp& in) {
+  return int32_t(in.freeCellsEnd - in.cellCursor);
+}
+[[gnu::always_inline]] inline int32_t FreeNumbers(const Interp& in) {
+  return int32_t(in.freeNumbersEnd - in.numberCursor);
+}
+inline uint32_t WrapCountdown(const Interp& in) {
+  return in.wrapEnd - in.cellCursor;
+}
+// Set them where the cursors stand: the recount of a collection, and tests.
+inline void SetFreeCells(Interp& in, int32_t count) {
+  in.freeCellsEnd = in.cellCursor + uint32_t(count);
+}
+inline void SetFreeNumbers(Interp& in, int32_t count) {
+  in.freeNumbersEnd = in.numberCursor + uint32_t(count);
+}
+inline void SetWrapCountdown(Interp& in, uint32_t count) {
+  in.wrapEnd = in.cellCursor + count;
+}
+// Move a cursor without taking anything: the counts stay as they are.
+inline void MoveCellCursor(Interp& in, uint32_t to) {
+  in.freeCellsEnd += to - in.cellCursor;
+  in.wrapEnd += to - in.cellCursor;
+  in.cellCursor = to;
+}
+inline void MoveNumberCursor(Interp& in, uint32_t to) {
+  in.freeNumbersEnd += to - in.numberCursor;
+  in.numberCursor = to;
+}
 // The allocations the inline allocators below do not finish themselves: a
 // full area, the wrap flag's allocation, a search past elements in use, the
 // end of the touched part, or a Cell a decoded body was read from.
@@ -60,11 +92,10 @@ bool PassUsedSlots(Interp& in);
 // that moves a cursor or changes a count (the slow paths, the collector, and
 // a test that sets them itself).
 void ResetAllocationLimits(Interp& in);
-// Takes the element under the cursor (see above) and moves the cursor on.
+// Takes the element under the cursor (see above) and moves the cursor on,
+// which takes one from its counts.
 [[gnu::always_inline]] inline Ref TakeCellUnderCursor(Interp& in) {
   uint32_t index = in.cellCursor;
-  --in.wrapCountdown;
-  --in.FreeCells;
   in.cellCursor = index + 1;
   in.cells[index + 1].mark = MARK_USED;
   return index + 1;
@@ -72,7 +103,6 @@ void ResetAllocationLimits(Interp& in);
 [[gnu::always_inline]] inline int32_t TakeSlotUnderCursor(Interp& in,
                                                           float value) {
   uint32_t index = in.numberCursor;
-  --in.FreeNumbers;
   in.numberCursor = index + 1;
   in.numbers[index] = NumberSlot{MARK_USED, value};
   return int32_t(index);
@@ -269,7 +299,7 @@ void Collect(Interp& in);
 // result is false (Collect shows no counts then).
 bool Reclaim(Interp& in);
 inline bool ReclaimDue(const Interp& in) {
-  return in.FreeCells < in.reclaimCells || in.FreeNumbers < in.reclaimNumbers;
+  return FreeCells(in) < in.reclaimCells || FreeNumbers(in) < in.reclaimNumbers;
 }
 // The collector stress build's reclaim at every safe point, which also
 // poisons everything it freed.

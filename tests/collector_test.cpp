@@ -81,7 +81,7 @@ TEST_F(Collector, CallsAloneReclaimOnSchedule) {
       "(defun fib (n) (cond ((minusp (- n 2)) n)"
       " (T (+ (fib (- n 1)) (fib (- n 2))))))");
   EXPECT_EQ(s.Run("(fib 23)"), "28657.000000 ");
-  EXPECT_GT(in.FreeNumbers, NUMBER_CAPACITY - 2 * RECLAIM_NUMBERS);
+  EXPECT_GT(FreeNumbers(in), NUMBER_CAPACITY - 2 * RECLAIM_NUMBERS);
   EXPECT_EQ(Reports(), Lines{});
 }
 
@@ -99,8 +99,8 @@ TEST_F(Collector, ANamedCallCollectsWhenCellsOrNumbersRunLow) {
       {GC_THRESHOLD - 1, NUMBER_CAPACITY, "(one)", 1},
       {CELL_CAPACITY - 100, GC_THRESHOLD - 1, "(funcall 'one)", 1}};
   for (const auto& row : rows) {
-    in.FreeCells = row.cells;
-    in.FreeNumbers = row.numbers;
+    SetFreeCells(in, row.cells);
+    SetFreeNumbers(in, row.numbers);
     SetReclaimPoints(in, 0, 0);
     ResetAllocationLimits(in);
     EXPECT_EQ(s.Run(row.run), "1.000000 ");

@@ -76,16 +76,16 @@ TEST_F(Memory, EachTableHoldsThreeThousandOneHundredNinetyNine) {
 // stands; a number needs a Cell first.
 TEST_F(Memory, AnAreaIsFullWithOneElementLeft) {
   for (int32_t i = 1; i < CELL_CAPACITY; ++i) in.cells[i].mark = MARK_USED;
-  in.cellCursor = 1234;
+  MoveCellCursor(in, 1234);
   ResetAllocationLimits(in);
   EXPECT_EQ(AllocCell(in), ERROR_VALUE);
   EXPECT_EQ(MakeNumber(in, 1), ERROR_VALUE);
-  EXPECT_EQ(in.FreeNumbers, NUMBER_CAPACITY);
+  EXPECT_EQ(FreeNumbers(in), NUMBER_CAPACITY);
   EXPECT_EQ(host.events, Fatal("セル領域が一杯です。終了します。"));
   TestHost host2;
   Interp in2(host2);
   ASSERT_TRUE(InitMemory(in2));
-  in2.FreeNumbers = 1;
+  SetFreeNumbers(in2, 1);
   ResetAllocationLimits(in2);
   EXPECT_EQ(MakeNumber(in2, 1), ERROR_VALUE);
   EXPECT_EQ(host2.events, Fatal("数値領域が一杯です。終了します。"));
@@ -97,8 +97,8 @@ TEST_F(Memory, AnAreaIsFullWithOneElementLeft) {
 // it, allocation takes the common case again: a long session must not slow
 // down for good once it has made as many Cells as the area holds.
 TEST_F(Memory, TheWrapFlagComesWithTheAllocationThatReachesTheLastCell) {
-  EXPECT_EQ(in.wrapCountdown, uint32_t(CELL_CAPACITY - 3));  // after NIL, T
-  in.wrapCountdown = 2;
+  EXPECT_EQ(WrapCountdown(in), uint32_t(CELL_CAPACITY - 3));  // after NIL, T
+  SetWrapCountdown(in, 2);
   ResetAllocationLimits(in);
   AllocCell(in);
   EXPECT_EQ(in.WrapFlag, 0);
@@ -140,13 +140,13 @@ TEST_F(Memory, AllocationTakesTheFirstFreeElementAfterThoseInUse) {
     ResetAllocationLimits(i);
     i.cellFastEnd = std::min(i.cellFastEnd, cell + c.limit);
     i.slotFastEnd = std::min(i.slotFastEnd, slot + c.limit);
-    int32_t freeCells = i.FreeCells, freeNumbers = i.FreeNumbers;
+    int32_t freeCells = FreeCells(i), freeNumbers = FreeNumbers(i);
     Ref number = MakeNumber(i, 7);
     EXPECT_EQ(number, cell + c.used + 1) << c.used << " " << c.limit;
     EXPECT_EQ(i.cells[number].car, slot + c.used);
     EXPECT_EQ(NumberValue(i, number), 7.0f);
-    EXPECT_EQ(i.FreeCells, freeCells - 1);
-    EXPECT_EQ(i.FreeNumbers, freeNumbers - 1);
+    EXPECT_EQ(FreeCells(i), freeCells - 1);
+    EXPECT_EQ(FreeNumbers(i), freeNumbers - 1);
     EXPECT_EQ(i.codeEpoch, epoch + (c.code ? 1 : 0));
     EXPECT_EQ(AllocCell(i), number + 1);
     EXPECT_EQ(h.events, Lines{});
