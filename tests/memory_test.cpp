@@ -112,6 +112,30 @@ TEST_F(Memory, TheWrapFlagComesWithTheAllocationThatReachesTheLastCell) {
             Lines{"title: gc: 使用中のセル数は 2 使用中の数値の数は 0 *"});
 }
 
+// A search that runs off the end of an area goes on from its front: the
+// element it finds there is counted once, in the free count and in the
+// wrap countdown, wherever the cursor stood.
+TEST_F(Memory, ASearchPastTheEndTakesTheFirstFreeElementAtTheFront) {
+  MoveCellCursor(in, LAST_CELL - 1);
+  MoveNumberCursor(in, LAST_SLOT - 1);
+  in.cells[LAST_CELL].mark = MARK_USED;
+  in.numbers[LAST_SLOT - 1].mark = MARK_USED;
+  ResetAllocationLimits(in);
+  int32_t freeCells = FreeCells(in), freeNumbers = FreeNumbers(in);
+  uint32_t countdown = WrapCountdown(in);
+  Ref number = MakeNumber(in, 5);
+  EXPECT_EQ(number, Ref(3));  // after NIL and T
+  EXPECT_EQ(in.cells[number].car, 0u);
+  EXPECT_EQ(FreeCells(in), freeCells - 1);
+  EXPECT_EQ(FreeNumbers(in), freeNumbers - 1);
+  EXPECT_EQ(WrapCountdown(in), countdown - 1);
+  EXPECT_EQ(AllocCell(in), Ref(4));
+  EXPECT_EQ(AllocNumberSlot(in, 6), 1);
+  EXPECT_EQ(FreeCells(in), freeCells - 2);
+  EXPECT_EQ(FreeNumbers(in), freeNumbers - 2);
+  EXPECT_EQ(host.events, Lines{});
+}
+
 // Elements in use under the cursor are passed, in the common case as in the
 // search: the next free one is taken, counted once, wherever the common
 // case's limit ends the passing and whether or not a decoded body was read
