@@ -13,11 +13,12 @@
 // Besides the program's own collections, the safe points (every named call
 // and every pass of loop) reclaim on a schedule: the same marking, without
 // the title's report, once a quarter of a million Cells or 65,536 numbers
-// (or as many as there are Cells in use, if more) have been handed out since
-// the last one, and sooner as live data fills an area. What it frees counts as
-// free, so an area is full only when live data fills it, and the memory a
-// program touches stays in proportion to what it holds instead of to what it
-// ever made. The wrap flag still counts every allocation since start-up.
+// (or twice as many as there are Cells in use, if more) have been handed out
+// since the last one, and sooner as live data fills an area. What it frees
+// counts as free, so an area is full only when live data fills it, and the
+// memory a program touches stays in proportion to what it holds instead of to
+// what it ever made. The wrap flag still counts every allocation since
+// start-up.
 #include <cstdio>
 #include <cstdlib>
 #include <limits>

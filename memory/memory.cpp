@@ -312,17 +312,17 @@ namespace {
 
 // How many elements may be taken from an area before the next reclaim,
 // given what is free and what the last reclaim found: at least least, and
-// at least as many as the Cells in use (a reclaim marks those), so that the
-// cost of a reclaim stays in proportion to the work between two; but at
-// most half of what is free, so that a program keeps reclaiming as live data
-// fills the area and the area is full only when live data fills it. When
-// the last reclaim found little garbage in what had been made since the one
-// before, the program is building data that a reclaim soon would only mark
-// again: then seven eighths.
+// at least twice as many as the Cells in use (a reclaim marks those), so
+// that marking costs at most half a Cell's visit per allocation, however
+// much the program holds; but at most half of what is free, so that a program
+// keeps reclaiming as live data fills the area and the area is full only when
+// live data fills it. When the last reclaim found little garbage in what had
+// been made since the one before, the program is building data that a reclaim
+// soon would only mark again: then seven eighths.
 int32_t ReclaimBudget(int32_t free, int32_t least, int32_t usedCells,
                       int32_t made, int32_t freed) {
   int32_t share = freed < made / 8 ? free - free / 8 : free / 2;
-  return std::min(std::max(least, usedCells), share);
+  return std::min(std::max(least, 2 * usedCells), share);
 }
 
 }  // namespace
