@@ -212,14 +212,13 @@ struct Interp {
   Ref T = 0;
 
   // Decoded function bodies. codeCells marks every list Cell a decoding
-  // has read; storing into such a Cell, or handing it out again, advances
-  // codeEpoch, and that retires every decoded body at once, running ones
-  // included (they go on by the forms themselves).
+  // has read; storing into such a Cell, or a marking that finds it free,
+  // advances codeEpoch, and that retires every decoded body at once,
+  // running ones included (they go on by the forms themselves).
   // A Cell's byte holds CODE_OF_FUNCTION when a function's body was read
   // from it, CODE_OF_FORM when a form run once (a typed program, an
   // expression of a loaded file) was: those marks go when the form has run
-  // (transientCode lists them), so that handing its Cells out again retires
-  // nothing.
+  // (transientCode lists them), so that freeing its Cells retires nothing.
   uint8_t* codeCells = nullptr;  // indexed like cells
   uint32_t codeCellsHigh = 0;    // no Cell from here on is marked
   std::vector<Ref> transientCode;

@@ -9,14 +9,14 @@
 //
 // The nodes stay right only while the forms they were read from stay as
 // they were. The decoder marks every list Cell it reads (codeCells); storing
-// into a marked Cell, or handing one out again after the collector freed
-// it, advances codeEpoch, and a node is used only in the epoch it was
-// decoded in. A body that is running when the epoch moves goes on by the
-// forms themselves from where it stands: after each evaluation that may
-// have run other code a node looks at the epoch, and on a change it hands
-// the rest of its form to the evaluator, which reads the Cells anew just as
-// it would have. So a program that rewrites its own code sees the same
-// effects as without decoding, only without the speed.
+// into a marked Cell, or a marking of the collector that frees one, advances
+// codeEpoch, and a node is used only in the epoch it was decoded in. A body
+// that is running when the epoch moves goes on by the forms themselves from
+// where it stands: after each evaluation that may have run other code a node
+// looks at the epoch, and on a change it hands the rest of its form to the
+// evaluator, which reads the Cells anew just as it would have. So a program
+// that rewrites its own code sees the same effects as without decoding, only
+// without the speed.
 #include "eval/decoded.h"
 
 #include <algorithm>
@@ -510,6 +510,8 @@ Ref RunLoop(Interp& in, const CodeNode* n, Frame& frame, uint32_t epoch) {
     }
     EndLoopPass(in, depth);
     if (RunMustStop(in)) return ERROR_VALUE;
+    // The safe point's reclaim may have retired the nodes.
+    if (CodeChanged(in, epoch)) return LoopFrom(in, args, args, depth, frame);
   }
 }
 

@@ -198,7 +198,8 @@ Ref SearchCell(Interp& in) {
     Cell& c = in.cells[index + 1];
     if (c.mark != MARK_USED) {
       c.mark = MARK_USED;
-      if (IsCodeCell(in, index + 1)) ForgetCodeCell(in, index + 1);
+      VEX_ASSERT(!IsCodeCell(in, index + 1) &&
+                 "a free Cell is no decoded code");
       return index + 1;
     }
   }
@@ -237,7 +238,7 @@ bool PassUsedCells(Interp& in) {
   const Cell* cells = in.cells;
   while (index + 1 < end && cells[index + 1].mark == MARK_USED) ++index;
   MoveCellCursor(in, index);
-  return index + 1 < end && !IsCodeCell(in, index + 1);
+  return index + 1 < end;
 }
 
 bool PassUsedSlots(Interp& in) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "core/assert.h"
 #include "core/interp.h"
 
 namespace vex {
@@ -69,14 +70,13 @@ inline void MoveNumberCursor(Interp& in, uint32_t to) {
 // The allocations' common case: the element under the cursor is free and
 // taking it needs nothing else (the area is not nearly full, the wrap flag
 // does not come with it, the cursor does not wrap or pass the touched part
-// of the area, no decoded function body was read from the Cell). All but the
-// element's own state come down to the cursor staying below a limit that
-// taking elements this way leaves where it is, as the cursor and the counts
-// move together.
+// of the area). All but the element's own state come down to the cursor
+// staying below a limit that taking elements this way leaves where it is, as
+// the cursor and the counts move together. A free Cell is never one a decoded
+// body reads: the marking that freed it retired the bodies.
 [[gnu::always_inline]] inline bool CellUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.cellCursor;
-  return index + 1 < in.cellFastEnd && in.cells[index + 1].mark != MARK_USED &&
-         !IsCodeCell(in, index + 1);
+  return index + 1 < in.cellFastEnd && in.cells[index + 1].mark != MARK_USED;
 }
 [[gnu::always_inline]] inline bool SlotUnderCursorIsTakeable(const Interp& in) {
   uint32_t index = in.numberCursor;
@@ -96,6 +96,7 @@ void ResetAllocationLimits(Interp& in);
 // which takes one from its counts.
 [[gnu::always_inline]] inline Ref TakeCellUnderCursor(Interp& in) {
   uint32_t index = in.cellCursor;
+  VEX_ASSERT(!IsCodeCell(in, index + 1) && "a free Cell is no decoded code");
   in.cellCursor = index + 1;
   in.cells[index + 1].mark = MARK_USED;
   return index + 1;
@@ -143,8 +144,8 @@ inline void SetReclaimPoints(Interp& in, int32_t cells, int32_t numbers) {
   cell.car = uint32_t(TakeSlotUnderCursor(in, value));
   return c;
 }
-// A Cell a decoded body has read changes (it is stored into, or handed out
-// again): every decoded body is retired.
+// A Cell a decoded body has read is stored into: every decoded body is
+// retired. (A marking that frees such a Cell retires them too.)
 [[gnu::noinline, gnu::cold]] void ForgetCodeCell(Interp& in, Ref cell);
 // Stores into the car or the cdr of a list Cell the program already holds.
 inline void StoreCar(Interp& in, Ref cell, Ref value) {

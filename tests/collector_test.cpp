@@ -62,13 +62,18 @@ TEST_F(Collector, AStoppedRunGivesALongMarkingUp) {
   EXPECT_EQ(ListLength(in, chain), 3000000);
 }
 
-// A body read into nodes once: Cells handed out again after a collection
-// retire the nodes read from them.
+// A body read into nodes once: the collection that frees its Cells
+// retires the nodes read from them, before the Cells are handed out again;
+// one that frees none retires nothing.
 TEST_F(Collector, ADefinitionReadIntoTheCellsOfAFreedOneIsItself) {
   s.Run("(defun f (x) (+ x 1))");
   ASSERT_EQ(s.Run("(f 1)"), "2.000000 ");
+  uint32_t epoch = in.codeEpoch;
+  s.Run("(gc)");
+  EXPECT_EQ(in.codeEpoch, epoch);
   s.Run("(defun f (x) (* x 5))");
   s.Run("(gc)");
+  EXPECT_EQ(in.codeEpoch, epoch + 1);
   s.Run("(defun f (x) (- x 7))");  // the same shape takes the same Cells
   EXPECT_EQ(s.Run("(f 1)"), "-6.000000 ");
 }

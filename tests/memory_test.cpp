@@ -138,16 +138,13 @@ TEST_F(Memory, ASearchPastTheEndTakesTheFirstFreeElementAtTheFront) {
 
 // Elements in use under the cursor are passed, in the common case as in the
 // search: the next free one is taken, counted once, wherever the common
-// case's limit ends the passing and whether or not a decoded body was read
-// from it (which retires the bodies).
+// case's limit ends the passing.
 TEST_F(Memory, AllocationTakesTheFirstFreeElementAfterThoseInUse) {
   struct Case {
     uint32_t used;   // Cells and NumberSlots in use from the cursor on
     uint32_t limit;  // the common case's limit, from the cursor
-    bool code;       // a decoded body was read from the free Cell
   };
-  for (Case c : {Case{5, 100, false}, Case{5, 3, false}, Case{0, 100, true},
-                 Case{5, 100, true}, Case{70, 100, false}}) {
+  for (Case c : {Case{5, 100}, Case{5, 3}, Case{0, 100}, Case{70, 100}}) {
     TestHost h;
     Interp i(h);
     ASSERT_TRUE(InitMemory(i));
@@ -155,11 +152,6 @@ TEST_F(Memory, AllocationTakesTheFirstFreeElementAfterThoseInUse) {
     for (uint32_t k = 1; k <= c.used; ++k) {
       i.cells[cell + k].mark = MARK_USED;
       i.numbers[slot + k - 1].mark = MARK_USED;
-    }
-    uint32_t epoch = i.codeEpoch;
-    if (c.code) {
-      i.codeCells[cell + c.used + 1] = CODE_OF_FUNCTION;
-      i.codeCellsHigh = cell + c.used + 2;
     }
     ResetAllocationLimits(i);
     i.cellFastEnd = std::min(i.cellFastEnd, cell + c.limit);
@@ -171,7 +163,6 @@ TEST_F(Memory, AllocationTakesTheFirstFreeElementAfterThoseInUse) {
     EXPECT_EQ(NumberValue(i, number), 7.0f);
     EXPECT_EQ(FreeCells(i), freeCells - 1);
     EXPECT_EQ(FreeNumbers(i), freeNumbers - 1);
-    EXPECT_EQ(i.codeEpoch, epoch + (c.code ? 1 : 0));
     EXPECT_EQ(AllocCell(i), number + 1);
     EXPECT_EQ(h.events, Lines{});
   }
