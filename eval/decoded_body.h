@@ -302,6 +302,16 @@ template <bool outer = true>
   return result;
 }
 
+// The same for a body known to be decoded (decoded is not nullptr).
+[[gnu::always_inline]] inline Ref RunDecodedBody(Interp& in, Ref body,
+                                                 Frame& frame, uint32_t epoch,
+                                                 const CodeNode* decoded) {
+  if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
+  const CodeNode* first = BodyForms(decoded);
+  if (decoded->row != 0) return RunSoleCond(in, first, frame, epoch);
+  return RunForms(in, first, NextNode(decoded), frame, epoch);
+}
+
 // Runs body, the forms of the user function f, whose definition is
 // definition, in frame, the Frame its call has just set up; epoch is the
 // codeEpoch of the moment the call named its parameters, and decoded what
@@ -311,12 +321,9 @@ template <bool outer = true>
                                                   Frame& frame, uint32_t epoch,
                                                   const CodeNode* decoded) {
   // The parameters were named from the Cells as they were at epoch.
+  if (decoded != nullptr)
+    return RunDecodedBody(in, body, frame, epoch, decoded);
   if (CodeChanged(in, epoch)) return RunBody(in, body, frame);
-  if (decoded != nullptr) {
-    const CodeNode* first = BodyForms(decoded);
-    if (decoded->row != 0) return RunSoleCond(in, first, frame, epoch);
-    return RunForms(in, first, NextNode(decoded), frame, epoch);
-  }
   if (!in.decodeBodies) return RunBody(in, body, frame);
   if (f.decodedDefinition != definition || f.decodedEpoch != epoch)
     return DecodeAndRunBody(in, f, definition, body, frame);

@@ -86,10 +86,15 @@ struct NodeArguments {
 //
 // Inlined into each of its callers, so that the call of a decoded body runs
 // the body's cond in its own machine frame (eval/decoded_body.h).
-template <typename Arguments>
+//
+// decoded is the named function's decoded body (DecodedBody) or nullptr;
+// when decodedOnly, it is known to be a body, and the paths of a call
+// without one are left out of the inlined copy.
+template <bool decodedOnly, typename Arguments>
 [[gnu::always_inline]] inline Ref Invoke(Interp& in, Ref definition,
                                          const Arguments& args, Frame& caller,
-                                         FunctionEntry* named) {
+                                         FunctionEntry* named,
+                                         const CodeNode* decoded) {
   uint32_t epoch = in.codeEpoch;
   uint32_t hidden = in.bindingTop;
   if (hidden >= uint32_t(BINDING_ARENA_CAPACITY))
@@ -100,9 +105,7 @@ template <typename Arguments>
   Ref body = def.cdr;
   uint32_t n = 0;
   bool badParameter = false;
-  const CodeNode* decoded =
-      named != nullptr ? DecodedBody(in, *named, definition) : nullptr;
-  if (decoded != nullptr) {
+  if (decodedOnly || decoded != nullptr) {
     // Its decoding read these parameters, all of them symbols.
     n = decoded->count;
     if (n > room) return CallFailed(in, hidden, msg::FRAME_FAILED);
@@ -154,7 +157,10 @@ template <typename Arguments>
   PushCell(in, ERROR_VALUE);  // a full stack has asked to close; go on
   if (!PushFrame(in, fresh)) return CallFailed(in, hidden, nullptr);
   Ref result;
-  if (named != nullptr) {
+  if (decodedOnly) {
+    SafePoint<true>(in);
+    result = RunDecodedBody(in, body, fresh, epoch, decoded);
+  } else if (named != nullptr) {
     SafePoint<true>(in);
     result =
         RunFunctionBody(in, *named, definition, body, fresh, epoch, decoded);
@@ -190,10 +196,20 @@ Ref CallFunction(Interp& in, Ref form, Frame& frame) {
   if (f == nullptr) return Fail(in, msg::UNDEFINED_FUNCTION);
   // A definition is always a list: defun stores the form's rest after the
   // name (at least the parameter list), putd a lambda value's rest.
-  return Invoke(in, f->definition, FormArguments{Cdr(in, form)}, frame, f);
+  return Invoke<false>(in, f->definition, FormArguments{Cdr(in, form)}, frame,
+                       f, DecodedBody(in, *f, f->definition));
 }
 
 namespace {
+
+// A named call from a decoded call form whose function has no decoded body
+// yet, or whose body did not fit: kept apart, so that the common call is
+// compiled without it.
+[[gnu::noinline]] Ref InvokeUndecoded(Interp& in, Ref definition,
+                                      const NodeArguments& args, Frame& caller,
+                                      FunctionEntry* f) {
+  return Invoke<false>(in, definition, args, caller, f, nullptr);
+}
 
 // The FunctionTable entry of a call node's function, or nullptr. Entries
 // are never removed and a name keeps its entry, so once the function exists
@@ -215,14 +231,19 @@ Ref RunUserCall(Interp& in, const CodeNode* call, Frame& frame,
   FunctionEntry* f =
       call->row != 0 ? &in.functions[call->row - 1] : LearnFunction(in, call);
   if (f == nullptr) return Fail(in, msg::UNDEFINED_FUNCTION);
-  return Protect(
-      in, Invoke(in, f->definition, NodeArguments{call, epoch}, frame, f));
+  Ref definition = f->definition;
+  const CodeNode* decoded = DecodedBody(in, *f, definition);
+  NodeArguments args{call, epoch};
+  return Protect(in, decoded != nullptr
+                         ? Invoke<true>(in, definition, args, frame, f, decoded)
+                         : InvokeUndecoded(in, definition, args, frame, f));
 }
 
 Ref CallLambda(Interp& in, Ref lambda, Ref argForms, Frame& frame) {
   Ref rest = Cdr(in, lambda);
   if (!IsList(in, rest)) return Fail(in, msg::SYNTAX_ERROR);
-  return Invoke(in, rest, FormArguments{argForms}, frame, nullptr);
+  return Invoke<false>(in, rest, FormArguments{argForms}, frame, nullptr,
+                       nullptr);
 }
 
 Ref BuiltinDefun(Interp& in, CallArgs& a) {
