@@ -123,11 +123,11 @@ void RetireFreedCode(Interp& in) {
       i += 8;
       continue;
     }
-    if (marks[i] != 0 && in.cells[i].mark != MARK_USED) {
+    if (marks[i] != 0 && in.cells[i].mark == MARK_USED) {
+      high = i + 1;
+    } else if (marks[i] != 0) {
       in.codeCells[i] = 0;
       retired = true;
-    } else if (marks[i] != 0) {
-      high = i + 1;
     }
     ++i;
   }
