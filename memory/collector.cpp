@@ -8,7 +8,9 @@
 // already marked ends a walk, which makes shared and circular structure safe.
 // The reset pass covers only the part of each area ever handed out
 // (cellHigh, numberHigh), and the marking counts what it marks: the counts
-// are those of the whole area without a second pass over it.
+// are those of the whole area without a second pass over it. A marking that
+// leaves free a Cell a decoded body was read from retires the decoded bodies
+// (eval/decoded.cpp), so the allocators never hand such a Cell out.
 //
 // Besides the program's own collections, the safe points (every named call
 // and every pass of loop) reclaim on a schedule: the same marking, without
