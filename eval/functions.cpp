@@ -157,13 +157,11 @@ template <bool decodedOnly, typename Arguments>
   PushCell(in, ERROR_VALUE);  // a full stack has asked to close; go on
   if (!PushFrame(in, fresh)) return CallFailed(in, hidden, nullptr);
   Ref result;
-  if (decodedOnly) {
+  if (named != nullptr) {
     SafePoint<true>(in);
-    result = RunDecodedBody(in, body, fresh, epoch, decoded);
-  } else if (named != nullptr) {
-    SafePoint<true>(in);
-    result =
-        RunFunctionBody(in, *named, definition, body, fresh, epoch, decoded);
+    result = decodedOnly ? RunDecodedBody(in, body, fresh, epoch, decoded)
+                         : RunFunctionBody(in, *named, definition, body, fresh,
+                                           epoch, decoded);
   } else {
     result = RunBody(in, body, fresh);
   }
