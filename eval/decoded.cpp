@@ -20,6 +20,7 @@
 #include "eval/decoded.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 #include "core/messages.h"
@@ -135,7 +136,16 @@ uint32_t Decoder::Open(uint8_t kind, uint32_t value, Ref link) {
 
 void Decoder::Form(Ref form, Ref link, int depth) {
   const Cell& c = LiveCell(in_, form);
-  if (c.tag == TAG_NUMBER) return Leaf(K_NUMBER, form, link);
+  if (c.tag == TAG_NUMBER) {
+    uint32_t at = Open(K_NUMBER, form, link);
+    float v = in_.numbers[c.car].value;
+    if (!failed_ && v >= 0.0f && v <= 65535.0f && !std::signbit(v) &&
+        float(uint16_t(v)) == v) {
+      in_.code[at].row = SMALL_WHOLE;
+      in_.code[at].count = uint16_t(v);
+    }
+    return Close(at);
+  }
   if (c.tag == TAG_SYMBOL) {
     // The evaluator finds the first Binding with the name.
     int32_t slot = Slot(c.car);

@@ -13,7 +13,7 @@ namespace vex {
 
 // The kinds of nodes.
 enum CodeKind : uint8_t {
-  K_NUMBER,  // value: the number Cell
+  K_NUMBER,  // value: the number Cell; row: SMALL_WHOLE or 0
   K_LOCAL,   // value: the slot of the variable's Binding in the Frame
   K_GLOBAL,  // value: the name of a variable that is no parameter;
              // count: its GlobalTable index + 1 if it had one then
@@ -72,6 +72,11 @@ constexpr uint8_t SIMPLE_PAIR = 1;
 // of one of these, and not both of the first kinds.
 constexpr uint8_t LEAN_PAIR = 2;
 
+// The row of a number node whose value is a whole number from 0 to 65535,
+// which its count then holds too: arithmetic reads it there, without a
+// look at the number's Cell, which cannot change while the node holds.
+constexpr uint8_t SMALL_WHOLE = 1;
+
 // A variable or a number: one node whose value is found without evaluating
 // anything, and without failing once a global variable has its entry.
 inline bool IsSimple(const CodeNode& n) {
@@ -86,6 +91,24 @@ inline bool IsSimple(const CodeNode& n) {
   if (n->kind == K_NUMBER) return n->value;
   if (n->kind == K_LOCAL) return in.bindings[frame.base + n->value].value;
   return n->count != 0 ? in.globals[n->count - 1].value : ERROR_VALUE;
+}
+
+// The value of a simple node in ref and the number it is in number; false
+// when it has no value yet or is no number.
+[[gnu::always_inline]] inline bool SimpleNumber(Interp& in, const CodeNode* n,
+                                                const Frame& frame, Ref& ref,
+                                                float& number) {
+  if (n->row == SMALL_WHOLE) {
+    ref = n->value;
+    number = float(n->count);
+    return true;
+  }
+  ref = SimpleValue(in, n, frame);
+  if (ref == ERROR_VALUE) return false;
+  const Cell& c = LiveCell(in, ref);
+  if (c.tag != TAG_NUMBER) return false;
+  number = in.numbers[c.car].value;
+  return true;
 }
 
 // The end of PairArithmetic (below) when an element under a cursor cannot be
@@ -111,23 +134,24 @@ template <Op op>
 // after the steps, pushes and allocations its runner makes; else
 // ERROR_VALUE, having done nothing, and the runner goes the long way. The
 // number's value is also left in *value, so that a caller testing it need
-// not read back what was just stored.
-template <Op op>
+// not read back what was just stored. levelKnown: the caller has found a
+// level below the limit and a step that does not look at the flags, and
+// the level is not moved for a step that reads nothing of it.
+template <Op op, bool levelKnown = false>
 [[gnu::always_inline]] inline Ref PairArithmetic(Interp& in, const CodeNode* n,
                                                  const Frame& frame,
                                                  float* value = nullptr) {
   Ref a = SimpleValue(in, n + 1, frame);
-  Ref b = SimpleValue(in, n + 2, frame);
-  if (a == ERROR_VALUE || b == ERROR_VALUE) return ERROR_VALUE;
+  Ref b;
+  float y;
+  if (a == ERROR_VALUE) return ERROR_VALUE;
   const Cell& ca = LiveCell(in, a);
-  const Cell& cb = LiveCell(in, b);
   uint32_t top = in.cellTop;
-  if (ca.tag != TAG_NUMBER || cb.tag != TAG_NUMBER ||
+  if (ca.tag != TAG_NUMBER || !SimpleNumber(in, n + 2, frame, b, y) ||
       top + 3 >= uint32_t(CELL_STACK_CAPACITY - 1) ||
-      in.depth >= in.depthLimit || in.pollCountdown < 1)
+      (!levelKnown && (in.depth >= in.depthLimit || in.pollCountdown < 1)))
     return ERROR_VALUE;
   float x = in.numbers[ca.car].value;
-  float y = in.numbers[cb.car].value;
   if (op == Op::Divide && y == 0.0f) return ERROR_VALUE;
   float result = PairValue<op>(x, y);
   if (value != nullptr) *value = result;
