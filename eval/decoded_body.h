@@ -203,14 +203,15 @@ template <bool outer = true>
   if (n->kind == K_MINUSP && arg->kind == K_SUBTRACT &&
       arg->row == SIMPLE_PAIR && in.depth + 1 < in.depthLimit &&
       in.pollCountdown >= 2) {
-    // minusp's step and level, then those of its argument.
-    --in.pollCountdown;
-    ++in.depth;
+    // minusp's step and its argument's, taken once the argument is done:
+    // the room for both steps and both levels is looked at above, and
+    // nothing in between reads the level, so it is not moved.
     float value;
-    Ref v = PairArithmetic<Op::Subtract>(in, arg, frame, &value);
-    --in.depth;
-    if (v != ERROR_VALUE) return value < 0.0f ? in.T : in.NIL;
-    ++in.pollCountdown;  // nothing was done: the node runs as it stands
+    Ref v = PairArithmetic<Op::Subtract, true>(in, arg, frame, &value);
+    if (v != ERROR_VALUE) {
+      --in.pollCountdown;
+      return value < 0.0f ? in.T : in.NIL;
+    }
   } else if (n->kind == K_NULL && IsSimple(*arg) && in.depth < in.depthLimit &&
              in.pollCountdown >= 1 &&
              top + 1 < uint32_t(CELL_STACK_CAPACITY - 1)) {
@@ -286,12 +287,18 @@ template <bool outer = true>
 // with that one node, the cond's step, level and push included.
 [[gnu::always_inline]] inline Ref RunSoleCond(Interp& in, const CodeNode* n,
                                               Frame& frame, uint32_t epoch) {
-  if (RunMustStop(in)) return ERROR_VALUE;
   Ref link = n->link;
   Ref result;
   {
+    // The cond's step and that of its level are taken at once when neither
+    // can stop the run.
+    bool quick = in.pollCountdown >= 2 && in.depth < in.depthLimit;
+    if (quick)
+      in.pollCountdown -= 2;
+    else if (RunMustStop(in))
+      return ERROR_VALUE;
     CallLevel<false> level(in);
-    if (!level.Enter()) return ERROR_VALUE;
+    if (!quick && !level.Enter()) return ERROR_VALUE;
     result = Protect(in, RunCond(in, n, frame, epoch));
   }
   if (result == ERROR_VALUE) return ERROR_VALUE;

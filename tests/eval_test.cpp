@@ -37,7 +37,10 @@ TEST(Eval, BothEnginesStopAtTheSameStepAndDepth) {
       " ((null (minusp (- n 3))) (setq l (cdr l)))"
       " ((null (null l)) (setq l (cdr l))) ((= n c) NIL)"
       " ((null (= n 7)) (setq l (cdr l))) (T NIL))"
-      " (setq at 5) (setq n (- n 1))))",
+      " (setq at 5) (setq at (six n)) (setq n (- n 1))))",
+      "(defun six (n) (cond ((minusp (- n 2)) 6) (T 6)))",
+      "(defun sole (n) (cond ((minusp (- n 0)) 0)"
+      " ((progn (setq m n) (null (= n -1))) (+ 1 (sole (+ n 1)))) (T 0)))",
       "(defun deep (n) (setq m n) (setq at 1) (cond ((minusp (- n 0)) 0)"
       " ((progn (setq at 2) (null (= n -1)))"
       " (setq at 3) (+ 1 (deep (+ n 1)))) (T 0)))",
@@ -67,7 +70,8 @@ TEST(Eval, BothEnginesStopAtTheSameStepAndDepth) {
     EXPECT_EQ(counts[0], counts[1]) << "budget " << k;
   }
   // Each wrapping progn puts the nesting limit at another level of a form.
-  for (const char* start : {"(deep 0)", "(deeper 0)", "(deepest 0 NIL)"}) {
+  for (const char* start :
+       {"(deep 0)", "(deeper 0)", "(deepest 0 NIL)", "(sole 0)"}) {
     for (int wraps = 0; wraps < 6; ++wraps) {
       std::string call = start;
       for (int w = 0; w < wraps; ++w) call = "(progn " + call + ")";
