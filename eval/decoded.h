@@ -142,10 +142,12 @@ template <Op op, bool levelKnown = false>
                                                  const Frame& frame,
                                                  float* value = nullptr) {
   Ref a = SimpleValue(in, n + 1, frame);
-  Ref b;
-  float y;
   if (a == ERROR_VALUE) return ERROR_VALUE;
   const Cell& ca = LiveCell(in, a);
+  // A written number mostly stands second, as in (- n 1): only that
+  // operand looks at its node's row, which spares a variable the test.
+  Ref b;
+  float y;
   uint32_t top = in.cellTop;
   if (ca.tag != TAG_NUMBER || !SimpleNumber(in, n + 2, frame, b, y) ||
       top + 3 >= uint32_t(CELL_STACK_CAPACITY - 1) ||

@@ -115,7 +115,7 @@ void AbandonMarking(Interp& in, Marking& m) {
 // still reads is ever free, and allocation need not look. The scan covers
 // the Cells up to the last one read, eight at a time where none was.
 void RetireFreedCode(Interp& in) {
-  const uint8_t* marks = in.codeCells;
+  uint8_t* marks = in.codeCells;
   uint32_t high = 0;
   bool retired = false;
   for (uint32_t i = 1; i < in.codeCellsHigh;) {
@@ -128,7 +128,7 @@ void RetireFreedCode(Interp& in) {
     if (marks[i] != 0 && in.cells[i].mark == MARK_USED) {
       high = i + 1;
     } else if (marks[i] != 0) {
-      in.codeCells[i] = 0;
+      marks[i] = 0;  // freed: the bodies read from it are retired below
       retired = true;
     }
     ++i;
